@@ -1,0 +1,64 @@
+// Typed, consuming reads of the configuration key file.
+//
+// Every successful read removes the key, so whatever is left when the model
+// has read all it knows is a key nobody asked for: log_unknown_keys names
+// exactly that remainder. Problems become warnings, printed at once and kept
+// (markup-escaped, behind "• ") for the notification bar.
+#pragma once
+
+#include "utils.hh"
+
+#include <gdk/gdk.h>
+#include <vte/vte.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct OpenWithProgram {
+        std::string name;
+        std::vector<std::string> argv;
+
+        bool operator==(OpenWithProgram const&) const = default;
+};
+
+class ConfigReader {
+public:
+        explicit ConfigReader(const std::string& path);
+        ConfigReader(ConfigReader const&) = delete;
+        ConfigReader& operator=(ConfigReader const&) = delete;
+
+        void append_warning(const std::string& message);
+        std::vector<std::string> get_warnings() const;
+        void log_unknown_keys();
+
+        std::optional<std::string> read_string(const std::string& group,
+                                               const std::string& key,
+                                               std::optional<std::string> def);
+        std::optional<int> read_integer(const std::string& group,
+                                        const std::string& key,
+                                        std::optional<int> def);
+        std::optional<bool> read_boolean(const std::string& group,
+                                         const std::string& key,
+                                         std::optional<bool> def);
+        std::optional<GdkRGBA> read_colour(const std::string& group,
+                                           const std::string& key,
+                                           std::optional<std::string> def);
+        VteCursorShape read_cursor(const std::string& group,
+                                   const std::string& key,
+                                   const std::string& def);
+        VteCursorBlinkMode read_blink(const std::string& group,
+                                      const std::string& key,
+                                      const std::string& def);
+        std::vector<OpenWithProgram>
+        read_open_with(const std::vector<OpenWithProgram>& def);
+
+private:
+        void handle_key_file_error(const GError* error,
+                                   const std::string& group,
+                                   const std::string& key);
+
+        KeyFilePtr m_key_file;
+        std::vector<std::string> m_warnings;
+};

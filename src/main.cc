@@ -1,0 +1,82 @@
+// Start-up: one window, one terminal, and a reload on SIGUSR1.
+#include "terminal.hh"
+#include "utils.hh"
+
+#include <glib-unix.h>
+#include <glib/gi18n-lib.h>
+
+#include <atomic>
+#include <csignal>
+
+namespace {
+
+// Shared by the entry point and the SIGUSR1 source; whoever drops the last
+// count releases the terminal.
+struct ReloadRecord {
+        std::atomic<int> count{1};
+        RefPtr<Terminal> terminal;
+};
+
+void reload_record_unref(gpointer data) noexcept
+{
+        auto record = static_cast<ReloadRecord*>(data);
+        if (record->count.fetch_sub(1) == 1)
+                delete record;
+}
+
+gboolean reload_configuration(gpointer data) noexcept
+{
+        auto record = static_cast<ReloadRecord*>(data);
+        guard_exceptions("reload_configuration", [&] {
+                terminal_load_config(record->terminal.get(), true);
+        });
+        return G_SOURCE_CONTINUE;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+        auto record = new ReloadRecord{};
+
+        bindtextdomain(GETTEXT_PACKAGE, LOCALEDIR);
+        bind_textdomain_codeset(GETTEXT_PACKAGE, "UTF-8");
+        textdomain(GETTEXT_PACKAGE);
+
+        // No arguments for the toolkit: every word after our name belongs
+        // to the command, even one that looks like --display.
+        gtk_init(nullptr, nullptr);
+
+        auto window = RefPtr<GtkWindow>{GTK_WINDOW(
+            g_object_ref_sink(gtk_window_new(GTK_WINDOW_TOPLEVEL)))};
+        g_signal_connect(window.get(), "destroy", G_CALLBACK(gtk_main_quit), nullptr);
+        gtk_window_set_icon_name(window.get(), "utilities-terminal");
+        gtk_window_set_title(window.get(), "brackenfold");
+
+        auto screen = gtk_window_get_screen(window.get());
+        auto visual = share_ref(gdk_screen_get_rgba_visual(screen));
+        if (visual)
+                gtk_widget_set_visual(GTK_WIDGET(window.get()), visual.get());
+
+        auto css = take_ref(gtk_css_provider_new());
+        gtk_css_provider_load_from_resource(css.get(), "/brackenfold/css/terminal.css");
+        gtk_style_context_add_provider_for_screen(screen, GTK_STYLE_PROVIDER(css.get()),
+                                                  GTK_STYLE_PROVIDER_PRIORITY_USER);
+
+        auto terminal = terminal_new(argc, argv, GTK_CONTAINER(window.get()),
+                                     window.get());
+        record->terminal = RefPtr<Terminal>{BRACKENFOLD_TERMINAL(g_object_ref_sink(terminal))};
+
+        record->count.fetch_add(1);
+        g_unix_signal_add_full(G_PRIORITY_DEFAULT, SIGUSR1, reload_configuration,
+                               record, reload_record_unref);
+
+        gtk_widget_show_all(GTK_WIDGET(window.get()));
+        gtk_main();
+
+        css.reset();
+        visual.reset();
+        window.reset();
+        reload_record_unref(record);
+        return 0;
+}

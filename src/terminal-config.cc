@@ -1,0 +1,205 @@
+// Applying the configuration, and the notification bar that reports it.
+#include "terminal-private.hh"
+
+#include <glib/gi18n-lib.h>
+
+#include <string>
+
+// --- Notification bar ------------------------------------------------------
+
+static gboolean infobar_timeout_expired(gpointer data) noexcept
+{
+        auto self = static_cast<Terminal*>(data);
+        gtk_info_bar_set_revealed(self->infobar, false);
+        self->priv->infobar_timeout.reset();
+        return G_SOURCE_REMOVE;
+}
+
+void infobar_show(Terminal* self, const char* message, GtkMessageType type,
+                  std::optional<guint> timeout)
+{
+        g_return_if_fail(message != NULL);
+
+        gtk_info_bar_set_message_type(self->infobar, type);
+        gtk_info_bar_set_show_close_button(self->infobar, !timeout);
+        gtk_label_set_markup(self->infobar_label, message);
+
+        // A pending timer belongs to an older message: it must never hide
+        // this one.
+        auto priv = self->priv;
+        if (priv->infobar_timeout)
+                g_source_remove(*priv->infobar_timeout);
+        priv->infobar_timeout.reset();
+        if (timeout)
+                priv->infobar_timeout = g_timeout_add_seconds_full(
+                    G_PRIORITY_DEFAULT, *timeout, infobar_timeout_expired,
+                    g_object_ref(self), g_object_unref);
+
+        gtk_info_bar_set_revealed(self->infobar, true);
+}
+
+static void infobar_dismiss(Terminal* self)
+{
+        gtk_info_bar_set_revealed(self->infobar, false);
+        if (auto window = self->priv->window.get())
+                gtk_window_set_focus(window, GTK_WIDGET(self->vte));
+}
+
+void infobar_respond(GtkInfoBar*, int, Terminal* self) noexcept
+{
+        g_return_if_fail(BRACKENFOLD_IS_TERMINAL(self));
+        infobar_dismiss(self);
+}
+
+void infobar_close(GtkInfoBar*, Terminal* self) noexcept
+{
+        g_return_if_fail(BRACKENFOLD_IS_TERMINAL(self));
+        infobar_dismiss(self);
+}
+
+// --- Applying the configuration -------------------------------------------
+
+static GtkPolicyType vertical_scrollbar_policy(Terminal* self, const Config& config)
+{
+        if (!config.scrollbar)
+                return GTK_POLICY_NEVER;
+        gboolean overlay_scrolling = false;
+        g_object_get(self->priv->settings.get(), "gtk-overlay-scrolling",
+                     &overlay_scrolling, nullptr);
+        if (overlay_scrolling && !self->priv->overlay_scrolling_disabled)
+                return GTK_POLICY_AUTOMATIC;
+        return GTK_POLICY_ALWAYS;
+}
+
+static void apply_geometry_hints(Terminal* self, const Config& config)
+{
+        auto priv = self->priv;
+        auto cell_width = int(vte_terminal_get_char_width(self->vte));
+        auto cell_height = int(vte_terminal_get_char_height(self->vte));
+
+        // Measured once: the window's width around the grid does not change
+        // with the font, and a later measurement would include the zoom.
+        if (priv->base_width == -1) {
+                int width = 0;
+                gtk_window_get_size(priv->window.get(), &width, nullptr);
+                priv->base_width = width - 80 * cell_width;
+        }
+
+        GdkGeometry hints{};
+        hints.min_width = priv->base_width + 28 * cell_width;
+        hints.min_height = priv->base_height + 3 * cell_height;
+        hints.base_width = priv->base_width;
+        hints.base_height = priv->base_height;
+        hints.width_inc = config.resize_hints ? cell_width : 0;
+        hints.height_inc = config.resize_hints ? cell_height : 0;
+        gtk_window_set_geometry_hints(
+            priv->window.get(), nullptr, &hints,
+            GdkWindowHints(GDK_HINT_MIN_SIZE | GDK_HINT_BASE_SIZE | GDK_HINT_RESIZE_INC));
+}
+
+static void apply_terminal_options(Terminal* self, const Config& config)
+{
+        auto vte = self->vte;
+        vte_terminal_set_allow_hyperlink(vte, config.allow_hyperlinks);
+        vte_terminal_set_mouse_autohide(vte, config.autohide_mouse);
+        vte_terminal_set_scrollback_lines(vte, glong(config.scrollback));
+        vte_terminal_set_cursor_shape(vte, config.cursor_shape);
+        vte_terminal_set_cursor_blink_mode(vte, config.cursor_blink);
+        vte_terminal_set_bold_is_bright(vte, config.bold_is_bright);
+}
+
+static const GdkRGBA* colour_or_null(const std::optional<GdkRGBA>& colour)
+{
+        return colour ? &*colour : nullptr;
+}
+
+static void apply_colours(Terminal* self, const Config& config)
+{
+        auto vte = self->vte;
+        vte_terminal_set_colors(vte, colour_or_null(config.foreground),
+                                colour_or_null(config.background),
+                                config.palette.data(), config.palette.size());
+        vte_terminal_set_color_bold(vte, colour_or_null(config.bold));
+        vte_terminal_set_color_cursor_foreground(vte, colour_or_null(config.cursor_foreground));
+        vte_terminal_set_color_cursor(vte, colour_or_null(config.cursor_background));
+        vte_terminal_set_color_highlight_foreground(vte, colour_or_null(config.highlight_foreground));
+        vte_terminal_set_color_highlight(vte, colour_or_null(config.highlight_background));
+}
+
+void remove_open_with_items(Terminal* self)
+{
+        for (auto const& item : self->priv->open_with_items)
+                gtk_container_remove(GTK_CONTAINER(self->uri_context_menu), item.get());
+        self->priv->open_with_items.clear();
+}
+
+// What an open-with item launches: its own copy of the program, so the item
+// does not depend on the configuration that created it.
+struct OpenWithAction {
+        RefPtr<Terminal> terminal;
+        OpenWithProgram program;
+};
+
+static void open_with_activate(GtkMenuItem*, OpenWithAction* action) noexcept
+{
+        g_return_if_fail(action != NULL);
+        guard_exceptions("open_with_activate", [&] {
+                uri_open_with(action->terminal.get(), action->program);
+        });
+}
+
+static void add_open_with_item(Terminal* self, const OpenWithProgram& program)
+{
+        auto action = new OpenWithAction{share_ref(self), program};
+        auto label = CharPtr{g_strdup_printf(_("Open with %s"), program.name.c_str())};
+        auto item = gtk_menu_item_new_with_label(label.get());
+        g_signal_connect_data(
+            item, "activate", G_CALLBACK(open_with_activate), action,
+            [](gpointer data, GClosure*) { delete static_cast<OpenWithAction*>(data); },
+            GConnectFlags(0));
+        gtk_widget_show(item);
+        self->priv->open_with_items.push_back(share_ref(item));
+        gtk_menu_shell_append(GTK_MENU_SHELL(self->uri_context_menu), item);
+}
+
+static void rebuild_open_with_items(Terminal* self, const Config& config)
+{
+        remove_open_with_items(self);
+        for (auto const& program : config.open_with)
+                add_open_with_item(self, program);
+        gtk_widget_set_visible(self->open_with_separator, !config.open_with.empty());
+}
+
+static void report_load(Terminal* self, const Config& config, bool notify)
+{
+        auto warnings = config.get_warnings();
+        if (!warnings.empty()) {
+                auto report = CharPtr{g_strdup_printf(
+                    "<b>%s</b>\n", _("Configuration loaded with warnings:"))};
+                std::string text = report.get();
+                for (size_t i = 0; i < warnings.size(); ++i) {
+                        if (i)
+                                text += '\n';
+                        text += warnings[i];
+                }
+                infobar_show(self, text.c_str(), GTK_MESSAGE_WARNING, std::nullopt);
+        } else if (notify) {
+                infobar_show(self, _("Configuration loaded successfully."),
+                             GTK_MESSAGE_INFO, 3u);
+        }
+}
+
+void load_config(Terminal* self, bool notify)
+{
+        auto config = std::make_shared<const Config>();
+        self->priv->config = config;
+
+        gtk_scrolled_window_set_policy(self->scrolled_window, GTK_POLICY_NEVER,
+                                       vertical_scrollbar_policy(self, *config));
+        vte_terminal_set_font(self->vte, config->font.get());
+        apply_geometry_hints(self, *config);
+        apply_terminal_options(self, *config);
+        apply_colours(self, *config);
+        rebuild_open_with_items(self, *config);
+        report_load(self, *config, notify);
+}

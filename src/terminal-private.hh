@@ -1,0 +1,104 @@
+// What the terminal's feature units share: the instance struct, the C++
+// state it owns and the operations one feature calls in another.
+#pragma once
+
+#include "config.hh"
+#include "terminal.hh"
+#include "utils.hh"
+
+#include <vte/vte.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct TerminalPrivate {
+        RefPtr<GtkWindow> window;
+        RefPtr<GtkClipboard> clipboard;
+        RefPtr<GtkClipboard> primary;
+        RefPtr<GtkSettings> settings;
+        std::shared_ptr<const Config> config;
+        std::vector<RefPtr<GtkWidget>> open_with_items;
+        GPid child_pid = 0;
+        bool has_search_regex = false;
+        bool overlay_scrolling_disabled = false;
+        std::optional<std::string> match_uri;
+        std::optional<std::string> hyperlink_uri;
+        std::optional<guint> infobar_timeout;
+        double scroll_accumulator = 0.0;
+        int base_height = 4; // the style sheet's 2px padding, above and below
+        int base_width = -1; // measured by the first configuration load
+};
+
+// Template children are borrowed from the widget tree; everything with a
+// constructor lives in `priv`.
+struct _Terminal {
+        GtkOverlay parent_instance;
+
+        GtkButton* search_button_down;
+        GtkButton* search_button_up;
+        GtkInfoBar* infobar;
+        GtkLabel* infobar_label;
+        GtkMenu* standard_context_menu;
+        GtkMenu* uri_context_menu;
+        GtkWidget* copy_item_text;
+        GtkWidget* copy_item_html;
+        GtkWidget* open_terminal_item;
+        GtkWidget* open_directory_item;
+        GtkRevealer* search_revealer;
+        GtkScrolledWindow* scrolled_window;
+        GtkSearchEntry* search_entry;
+        GtkWidget* open_with_separator;
+        VteTerminal* vte;
+
+        TerminalPrivate* priv;
+};
+
+// Configuration and notification bar (terminal-config.cc)
+void load_config(Terminal* self, bool notify);
+void infobar_show(Terminal* self, const char* message, GtkMessageType type,
+                  std::optional<guint> timeout);
+void remove_open_with_items(Terminal* self);
+void infobar_respond(GtkInfoBar* bar, int response, Terminal* self) noexcept;
+void infobar_close(GtkInfoBar* bar, Terminal* self) noexcept;
+
+// Links, menus and directories (terminal-links.cc)
+void spawn_detached(Terminal* self, const char* working_directory,
+                    const std::vector<std::string>& argv);
+void launch_uri(Terminal* self, const char* uri);
+std::optional<std::string> get_working_directory(Terminal* self);
+void uri_open_with(Terminal* self, const OpenWithProgram& program);
+void open_terminal_here(Terminal* self);
+void open_directory_here(Terminal* self);
+gboolean vte_button_press(GtkWidget* widget, GdkEventButton* event,
+                          Terminal* self) noexcept;
+gboolean vte_button_release(GtkWidget* widget, GdkEventButton* event,
+                            Terminal* self) noexcept;
+void vte_hyperlink_hover(VteTerminal* vte, const char* uri,
+                         GdkRectangle* bbox, Terminal* self) noexcept;
+void uri_copy(GtkMenuItem* item, Terminal* self) noexcept;
+void open_terminal(GtkMenuItem* item, Terminal* self) noexcept;
+void open_directory(GtkMenuItem* item, Terminal* self) noexcept;
+
+// Scrollback search (terminal-search.cc)
+void search(Terminal* self, bool up);
+void search_changed(GtkSearchEntry* entry, Terminal* self) noexcept;
+void search_up(GtkWidget* widget, Terminal* self) noexcept;
+void search_down(GtkWidget* widget, Terminal* self) noexcept;
+void search_stop(GtkSearchEntry* entry, Terminal* self) noexcept;
+gboolean search_entry_key_press(GtkWidget* entry, GdkEventKey* event,
+                                Terminal* self) noexcept;
+
+// Keys, zoom, clipboard, drag-and-drop, title and bell (terminal-input.cc)
+void vte_copy(Terminal* self, VteFormat format);
+gboolean vte_key_press(GtkWidget* widget, GdkEventKey* event,
+                       Terminal* self) noexcept;
+gboolean vte_scroll(GtkWidget* widget, GdkEventScroll* event,
+                    Terminal* self) noexcept;
+void vte_paste(GtkMenuItem* item, Terminal* self) noexcept;
+void window_set_title(VteTerminal* vte, Terminal* self) noexcept;
+void window_toggle_urgency(VteTerminal* vte, Terminal* self) noexcept;
+void vte_drag_data_received(GtkWidget* widget, GdkDragContext* context,
+                            int x, int y, GtkSelectionData* data,
+                            guint info, guint time, Terminal* self) noexcept;

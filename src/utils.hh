@@ -1,0 +1,121 @@
+// Small owners for GLib/GObject resources and the program's static helpers.
+#pragma once
+
+#include <gio/gio.h>
+#include <glib.h>
+
+#include <exception>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+template<auto Free>
+struct FreeFn {
+        void operator()(auto* p) const noexcept { Free(p); }
+};
+
+template<typename T, auto Free>
+using Owned = std::unique_ptr<T, FreeFn<Free>>;
+
+using CharPtr = Owned<char, g_free>;
+using StrvPtr = Owned<char*, g_strfreev>;
+using KeyFilePtr = Owned<GKeyFile, g_key_file_unref>;
+using UriPtr = Owned<GUri, g_uri_unref>;
+using SourcePtr = Owned<GSource, g_source_unref>;
+
+template<typename T>
+using RefPtr = Owned<T, g_object_unref>;
+
+// Adopts a reference the caller already owns (transfer full).
+template<typename T>
+RefPtr<T> take_ref(T* p) noexcept
+{
+        return RefPtr<T>{p};
+}
+
+// Adds a reference of our own to a borrowed object (transfer none).
+template<typename T>
+RefPtr<T> share_ref(T* p) noexcept
+{
+        if (p)
+                g_object_ref(p);
+        return RefPtr<T>{p};
+}
+
+// Owns a GError; `out()` hands out a cleared slot for the next call.
+class Error {
+public:
+        Error() = default;
+        Error(Error const&) = delete;
+        Error& operator=(Error const&) = delete;
+        ~Error() { reset(); }
+
+        GError** out() noexcept
+        {
+                reset();
+                return &m_error;
+        }
+        GError* get() const noexcept { return m_error; }
+        explicit operator bool() const noexcept { return m_error != nullptr; }
+        bool matches(GQuark domain, int code) const noexcept
+        {
+                return g_error_matches(m_error, domain, code);
+        }
+        const char* message() const noexcept
+        {
+                return m_error ? m_error->message : "";
+        }
+        void reset() noexcept { g_clear_error(&m_error); }
+
+private:
+        GError* m_error = nullptr;
+};
+
+// Copies a C string that may be absent.
+std::optional<std::string> optional_string(const char* text);
+
+// Copies a NULL-terminated string vector.
+std::vector<std::string> strv_to_vector(const char* const* strv);
+
+// A NULL-terminated view of a vector of strings, valid while `v` lives.
+std::vector<char*> vector_to_argv(const std::vector<std::string>& v);
+
+// Prints "brackenfold: MESSAGE" as one line on standard error.
+void warning(const char* message);
+
+class Utils {
+public:
+        Utils() = delete;
+
+        // $SHELL, else the user database's login shell, else /bin/sh.
+        static std::string get_shell();
+
+        // A link in the form a person reads: unescaped, with an
+        // internationalised host name shown in Unicode.
+        static std::optional<std::string> display_uri(const char* uri);
+};
+
+// Runs `body` at a boundary where control returns to C: an exception is
+// reported and `fallback` returned instead of letting it unwind into GTK.
+template<typename R, typename F>
+R guard_exceptions(const char* where, R fallback, F&& body) noexcept
+{
+        try {
+                return body();
+        } catch (std::exception const& e) {
+                g_critical("%s: %s", where, e.what());
+        } catch (...) {
+                g_critical("%s: unknown exception", where);
+        }
+        return fallback;
+}
+
+template<typename F>
+void guard_exceptions(const char* where, F&& body) noexcept
+{
+        guard_exceptions(where, 0, [&] {
+                body();
+                return 0;
+        });
+}
