@@ -153,7 +153,8 @@ static void terminal_class_init(TerminalClass* klass)
 
         properties[PROP_WINDOW] = g_param_spec_object(
             "window", "window", "window", GTK_TYPE_WINDOW,
-            GParamFlags(G_PARAM_READWRITE | G_PARAM_CONSTRUCT | G_PARAM_STATIC_STRINGS));
+            GParamFlags(G_PARAM_READWRITE | G_PARAM_CONSTRUCT |
+                        G_PARAM_EXPLICIT_NOTIFY | G_PARAM_STATIC_STRINGS));
         g_object_class_install_properties(object_class, N_PROPS, properties);
 }
 

@@ -1,0 +1,211 @@
+#include "harness.hh"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+extern char** environ;
+
+TempDir::TempDir()
+{
+        std::string templ = std::string{g_get_tmp_dir()} + "/brackenfold-e2e.XXXXXX";
+        if (!g_mkdtemp(templ.data()))
+                throw std::runtime_error{"cannot create a temporary directory"};
+        m_path = templ;
+}
+
+TempDir::~TempDir()
+{
+        run({"rm", "-rf", m_path});
+}
+
+std::string read_file(const std::string& path)
+{
+        std::ifstream in{path, std::ios::binary};
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+}
+
+void write_file(const std::string& path, const std::string& text, int mode)
+{
+        {
+                std::ofstream out{path, std::ios::binary | std::ios::trunc};
+                out << text;
+        }
+        chmod(path.c_str(), mode_t(mode));
+}
+
+static std::vector<char*> c_vector(std::vector<std::string>& words)
+{
+        std::vector<char*> v;
+        for (auto& w : words)
+                v.push_back(w.data());
+        v.push_back(nullptr);
+        return v;
+}
+
+std::string run(const std::vector<std::string>& argv, int* status)
+{
+        auto words = argv;
+        auto c_argv = c_vector(words);
+        char* out = nullptr;
+        int wait_status = 0;
+        GError* error = nullptr;
+        if (!g_spawn_sync(nullptr, c_argv.data(), nullptr, G_SPAWN_SEARCH_PATH,
+                          nullptr, nullptr, &out, nullptr, &wait_status, &error)) {
+                std::string message = error->message;
+                g_error_free(error);
+                throw std::runtime_error{"cannot run " + argv[0] + ": " + message};
+        }
+        std::string text = out ? out : "";
+        g_free(out);
+        if (status)
+                *status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
+        return text;
+}
+
+Brackenfold::Brackenfold(const std::vector<std::string>& args,
+                         const std::map<std::string, std::string>& env,
+                         const std::string& cwd)
+{
+        auto binary = g_getenv("BRACKENFOLD");
+        if (!binary)
+                throw std::runtime_error{"BRACKENFOLD is not set"};
+
+        std::vector<std::string> words{binary};
+        words.insert(words.end(), args.begin(), args.end());
+        auto c_argv = c_vector(words);
+
+        std::map<std::string, std::string> merged;
+        for (auto e = environ; *e; ++e) {
+                std::string entry = *e;
+                auto eq = entry.find('=');
+                merged[entry.substr(0, eq)] = entry.substr(eq + 1);
+        }
+        for (auto const& [k, v] : env) {
+                if (v.empty())
+                        merged.erase(k);
+                else
+                        merged[k] = v;
+        }
+        std::vector<std::string> env_words;
+        for (auto const& [k, v] : merged)
+                env_words.push_back(k + "=" + v);
+        auto c_env = c_vector(env_words);
+
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, m_dir.file("stdout").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, m_dir.file("stderr").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (!cwd.empty())
+                posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+        auto rc = posix_spawn(&m_pid, binary, &actions, nullptr, c_argv.data(),
+                              c_env.data());
+        posix_spawn_file_actions_destroy(&actions);
+        if (rc != 0)
+                throw std::runtime_error{std::string{"posix_spawn: "} + std::strerror(rc)};
+}
+
+Brackenfold::~Brackenfold()
+{
+        if (running()) {
+                kill(m_pid, SIGKILL);
+                wait_exit(5);
+        }
+}
+
+bool Brackenfold::running()
+{
+        if (m_status)
+                return false;
+        int status = 0;
+        auto rc = waitpid(m_pid, &status, WNOHANG);
+        if (rc == 0)
+                return true;
+        if (rc == m_pid)
+                m_status = WIFEXITED(status) ? WEXITSTATUS(status)
+                                             : 128 + WTERMSIG(status);
+        else
+                m_status = -1;
+        return false;
+}
+
+std::optional<int> Brackenfold::wait_exit(double seconds)
+{
+        wait_until([&] { return !running(); }, seconds);
+        return m_status;
+}
+
+void Brackenfold::send_signal(int signo)
+{
+        if (running())
+                kill(m_pid, signo);
+}
+
+unsigned long Brackenfold::wait_for_window(double seconds)
+{
+        unsigned long window = 0;
+        wait_until(
+            [&] {
+                    if (!running())
+                            return true;
+                    int status = 0;
+                    auto ids = run({"xdotool", "search", "--onlyvisible", "--pid",
+                                    std::to_string(m_pid)},
+                                   &status);
+                    if (status == 0 && !ids.empty())
+                            window = std::stoul(ids);
+                    return window != 0;
+            },
+            seconds);
+        return window;
+}
+
+std::string Brackenfold::out() const
+{
+        return read_file(m_dir.file("stdout"));
+}
+
+std::string Brackenfold::err() const
+{
+        return read_file(m_dir.file("stderr"));
+}
+
+std::string xprop(unsigned long window, const std::vector<std::string>& props)
+{
+        std::vector<std::string> argv{"xprop", "-id", std::to_string(window)};
+        argv.insert(argv.end(), props.begin(), props.end());
+        return run(argv);
+}
+
+void close_window(unsigned long window)
+{
+        run({g_getenv("CLOSE_WINDOW"), std::to_string(window)});
+}
+
+void send_keys(unsigned long window, const std::vector<std::string>& keys)
+{
+        run({"xdotool", "windowfocus", "--sync", std::to_string(window)});
+        std::vector<std::string> argv{"xdotool", "key", "--clearmodifiers"};
+        argv.insert(argv.end(), keys.begin(), keys.end());
+        run(argv);
+}
+
+void type_text(unsigned long window, const std::string& text)
+{
+        run({"xdotool", "windowfocus", "--sync", std::to_string(window)});
+        run({"xdotool", "type", "--delay", "5", text});
+}

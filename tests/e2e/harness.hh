@@ -1,0 +1,88 @@
+// Runs the real brackenfold binary on the test's virtual display and
+// watches it from outside, as a user and a window manager would.
+#pragma once
+
+#include <glib.h>
+#include <sys/types.h>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+// A scratch directory removed with the object.
+class TempDir {
+public:
+        TempDir();
+        ~TempDir();
+        TempDir(TempDir const&) = delete;
+        TempDir& operator=(TempDir const&) = delete;
+        const std::string& path() const { return m_path; }
+        std::string file(const std::string& name) const { return m_path + "/" + name; }
+
+private:
+        std::string m_path;
+};
+
+std::string read_file(const std::string& path);
+void write_file(const std::string& path, const std::string& text, int mode = 0644);
+
+// Runs `argv` to completion; returns its standard output.
+std::string run(const std::vector<std::string>& argv, int* status = nullptr);
+
+// Polls `done` every 20 ms until it holds or `seconds` have passed.
+template<typename F>
+bool wait_until(F&& done, double seconds = 10.0)
+{
+        auto deadline = g_get_monotonic_time() + gint64(seconds * G_USEC_PER_SEC);
+        while (!done()) {
+                if (g_get_monotonic_time() > deadline)
+                        return false;
+                g_usleep(20000);
+        }
+        return true;
+}
+
+class Brackenfold {
+public:
+        // Starts $BRACKENFOLD with `args` in `cwd` (default: the test's),
+        // with `env` added to the test's environment (an empty value
+        // removes the variable).
+        explicit Brackenfold(const std::vector<std::string>& args,
+                             const std::map<std::string, std::string>& env = {},
+                             const std::string& cwd = {});
+        ~Brackenfold();
+        Brackenfold(Brackenfold const&) = delete;
+        Brackenfold& operator=(Brackenfold const&) = delete;
+
+        pid_t pid() const { return m_pid; }
+
+        // The mapped top-level window of this process (0 on timeout).
+        unsigned long wait_for_window(double seconds = 10.0);
+
+        // The exit status once the process has ended; nothing on timeout.
+        // A process killed by a signal reports 128 + the signal.
+        std::optional<int> wait_exit(double seconds = 10.0);
+        bool running();
+
+        void send_signal(int signo);
+
+        std::string out() const; // standard output so far
+        std::string err() const; // standard error so far
+
+private:
+        TempDir m_dir;
+        pid_t m_pid = -1;
+        std::optional<int> m_status;
+};
+
+// What `xprop -id WID PROPS...` prints.
+std::string xprop(unsigned long window, const std::vector<std::string>& props);
+
+// WM_DELETE_WINDOW, as a window manager's close button sends it.
+void close_window(unsigned long window);
+
+// Gives the window the keyboard focus and types keys with xdotool
+// (e.g. "ctrl+shift+c").
+void send_keys(unsigned long window, const std::vector<std::string>& keys);
+void type_text(unsigned long window, const std::string& text);

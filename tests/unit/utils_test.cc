@@ -1,0 +1,52 @@
+#include "utils.hh"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Restores SHELL however a test leaves it.
+class ShellTest : public testing::Test {
+protected:
+        void SetUp() override { m_saved = optional_string(g_getenv("SHELL")); }
+        void TearDown() override
+        {
+                if (m_saved)
+                        g_setenv("SHELL", m_saved->c_str(), true);
+                else
+                        g_unsetenv("SHELL");
+        }
+
+        static std::string login_shell()
+        {
+                auto pw = getpwuid(getuid());
+                if (pw && pw->pw_shell && *pw->pw_shell)
+                        return pw->pw_shell;
+                return "/bin/sh";
+        }
+
+private:
+        std::optional<std::string> m_saved;
+};
+
+TEST_F(ShellTest, UsesShellWhenSet)
+{
+        g_setenv("SHELL", "/opt/some shell/fish", true);
+        EXPECT_EQ(Utils::get_shell(), "/opt/some shell/fish");
+}
+
+TEST_F(ShellTest, EmptyShellFallsBackToTheUserDatabase)
+{
+        g_setenv("SHELL", "", true);
+        EXPECT_EQ(Utils::get_shell(), login_shell());
+}
+
+TEST_F(ShellTest, UnsetShellFallsBackToTheUserDatabase)
+{
+        g_unsetenv("SHELL");
+        EXPECT_EQ(Utils::get_shell(), login_shell());
+}
+
+} // namespace

@@ -1,0 +1,83 @@
+#include "fixture.hh"
+
+#include <glib/gstdio.h>
+
+#include <fstream>
+
+bool iterate_until(const std::function<bool()>& done, double seconds)
+{
+        auto deadline = g_get_monotonic_time() + gint64(seconds * G_USEC_PER_SEC);
+        while (!done()) {
+                if (g_get_monotonic_time() > deadline)
+                        return false;
+                if (!g_main_context_iteration(nullptr, false))
+                        g_usleep(1000);
+        }
+        return true;
+}
+
+void iterate_pending()
+{
+        while (g_main_context_iteration(nullptr, false))
+                ;
+}
+
+static std::string config_path()
+{
+        return CharPtr{g_build_filename(g_get_user_config_dir(), "brackenfold",
+                                        "config", nullptr)}.get();
+}
+
+void write_config(std::string_view text)
+{
+        auto dir = CharPtr{g_build_filename(g_get_user_config_dir(), "brackenfold", nullptr)};
+        g_mkdir_with_parents(dir.get(), 0700);
+        std::ofstream{config_path(), std::ios::binary | std::ios::trunc} << text;
+}
+
+void remove_config()
+{
+        g_unlink(config_path().c_str());
+}
+
+void TerminalTest::SetUp()
+{
+        window = GTK_WINDOW(g_object_ref_sink(gtk_window_new(GTK_WINDOW_TOPLEVEL)));
+        recreate();
+}
+
+// The template ends the main loop when the child exits; destroying the
+// terminal ends the child, and these tests run no main loop to end.
+static void forget_child(Terminal* terminal)
+{
+        g_signal_handlers_disconnect_by_func(terminal->vte, (gpointer)gtk_main_quit, terminal);
+}
+
+void TerminalTest::recreate()
+{
+        if (terminal) {
+                forget_child(terminal);
+                gtk_widget_destroy(GTK_WIDGET(terminal));
+        }
+        std::vector<char*> argv{const_cast<char*>("brackenfold")};
+        for (auto& word : command)
+                argv.push_back(word.data());
+        argv.push_back(nullptr);
+        terminal = terminal_new(int(argv.size() - 1), argv.data(),
+                                GTK_CONTAINER(window), window);
+        ASSERT_NE(terminal, nullptr);
+        gtk_widget_show_all(GTK_WIDGET(window));
+        iterate_until([&] { return terminal->priv->child_pid != 0; });
+}
+
+void TerminalTest::TearDown()
+{
+        if (terminal)
+                forget_child(terminal);
+        gtk_widget_destroy(GTK_WIDGET(window));
+        g_object_unref(window);
+        window = nullptr;
+        terminal = nullptr;
+        remove_config();
+        iterate_pending();
+}

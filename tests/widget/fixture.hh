@@ -1,0 +1,37 @@
+// A real Terminal in a real window on the test's virtual display.
+#pragma once
+
+#include "terminal-private.hh"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <string_view>
+
+// Runs the main loop until `done` holds or `seconds` have passed; returns
+// whether it holds.
+bool iterate_until(const std::function<bool()>& done, double seconds = 5.0);
+
+// Runs whatever the main loop has pending, without waiting.
+void iterate_pending();
+
+// Writes (or with nullopt removes) $XDG_CONFIG_HOME/brackenfold/config.
+void write_config(std::string_view text);
+void remove_config();
+
+class TerminalTest : public testing::Test {
+protected:
+        void SetUp() override;
+        void TearDown() override;
+
+        // Recreates the terminal, e.g. after writing a configuration that
+        // must be read at construction.
+        void recreate();
+
+        GtkWindow* window = nullptr;
+        Terminal* terminal = nullptr;
+        // The command the terminal runs; a child that stays put.
+        std::vector<std::string> command{"sleep", "1000"};
+};
