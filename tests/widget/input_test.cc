@@ -39,11 +39,13 @@ protected:
         {
                 // A reload's bar hides itself later, when this terminal is
                 // long gone: stop its timer.
-                if (auto& timer = terminal->priv->infobar_timeout) {
-                        g_source_remove(*timer);
-                        timer.reset();
+                if (terminal && terminal->priv->infobar_timeout) {
+                        g_source_remove(*terminal->priv->infobar_timeout);
+                        terminal->priv->infobar_timeout.reset();
                 }
                 TerminalTest::TearDown();
+                if (!dir)
+                        return;
                 g_remove(record.c_str());
                 g_rmdir(dir.get());
         }
