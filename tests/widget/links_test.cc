@@ -67,18 +67,30 @@ private:
                 write_file(bin + "/brackenfold", recorder_script(spawned), 0755);
                 write_file(bin + "/record-args", recorder_script(spawned), 0755);
                 write_file(bin + "/open-uri", recorder_script(launched), 0755);
-                write_file(apps + "/recorder.desktop",
+                write_file(apps + "/links-recorder.desktop",
                            "[Desktop Entry]\nType=Application\nName=Recorder\n"
                            "Exec=" + bin + "/open-uri %u\n"
                            "MimeType=x-scheme-handler/http;x-scheme-handler/https;inode/directory;\n");
                 auto config = CharPtr{g_build_filename(g_get_user_config_dir(), "mimeapps.list", nullptr)};
                 write_file(config.get(),
                            "[Default Applications]\n"
-                           "x-scheme-handler/http=recorder.desktop\n"
-                           "x-scheme-handler/https=recorder.desktop\n"
-                           "inode/directory=recorder.desktop\n");
-                g_setenv("PATH", (bin + ":" + g_getenv("PATH")).c_str(), true);
+                           "x-scheme-handler/http=links-recorder.desktop\n"
+                           "x-scheme-handler/https=links-recorder.desktop\n"
+                           "inode/directory=links-recorder.desktop\n");
         }
+};
+
+// Puts the recorders first on PATH for the life of a test.
+class RecordersOnPath {
+public:
+        RecordersOnPath() : m_saved{g_getenv("PATH")}
+        {
+                g_setenv("PATH", (data_path("bin") + ":" + m_saved).c_str(), true);
+        }
+        ~RecordersOnPath() { g_setenv("PATH", m_saved.c_str(), true); }
+
+private:
+        std::string m_saved;
 };
 
 using Record = std::vector<std::string>;
@@ -130,6 +142,8 @@ protected:
                 gtk_widget_grab_focus(GTK_WIDGET(terminal->vte));
                 ASSERT_TRUE(iterate_until([&] { return event_window() != nullptr; }));
         }
+
+        RecordersOnPath on_path;
 
         void TearDown() override
         {
