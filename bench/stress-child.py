@@ -126,11 +126,13 @@ def main():
     block = coloured_text() + hostile_sequences(host)
     results = {"block_bytes": len(block)}
 
-    # Warm up: every kind of output and both configurations once, so that
-    # the baseline includes what the first use of each feature allocates.
+    # Warm up: every kind of output and both configurations once, and enough
+    # lines to fill the default scrollback of 10000 lines, so that the
+    # baseline includes what the first use of each feature allocates and
+    # what a full scrollback holds.
     for i in range(2):
         reload_with(config_file, i, terminal)
-        write_all(block * 4)
+        write_all(block * 15)
     if cursor_position(60) is None:
         results["error"] = "no answer after the warm-up"
     time.sleep(1)

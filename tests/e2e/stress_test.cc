@@ -1,6 +1,6 @@
-// A short version of bench/stress: hostile output while the configuration
-// is reloaded over and over. The program must survive, keep answering and
-// give back what it allocated on the way.
+// The stress run of bench/stress (200 MB of hostile output while the
+// configuration is reloaded 100 times): the program must survive, keep
+// answering and give back what it allocated on the way.
 #include "harness.hh"
 
 #include <gtest/gtest.h>
@@ -32,14 +32,14 @@ TEST(Stress, SurvivesHostileOutputWhileReloadingAndGivesMemoryBack)
         auto result = dir.file("result");
         auto child = std::string{g_getenv("TEST_SRCDIR")} + "/../bench/stress-child.py";
 
-        Brackenfold app{{"python3", child, result, config, "16", "10"},
+        Brackenfold app{{"python3", child, result, config, "200", "100"},
                         {{"XDG_CONFIG_HOME", dir.file("config")}}};
         ASSERT_EQ(app.wait_exit(120), 0) << app.err();
 
         auto results = parse_results(read_file(result));
         ASSERT_FALSE(results.empty()) << "the child did not finish\n" << app.err();
         EXPECT_EQ(results["error"], "");
-        EXPECT_EQ(results["reloads"], "10");
+        EXPECT_EQ(results["reloads"], "100");
         EXPECT_NE(results["answer"], "none");
         EXPECT_EQ(results["alive"], "1");
 
