@@ -382,7 +382,7 @@ TEST_F(LinksTest, OpenWithReplacesWholePercentArguments)
         uri_open_with(terminal, {"Record", {"record-args", "--url=%", "%", "%"}});
         auto records = wait_for_records(Recorders::get().spawned, 1);
         ASSERT_EQ(records.size(), 1u);
-        EXPECT_EQ(records[0], (Record{real_path(g_get_current_dir()), "--url=%",
+        EXPECT_EQ(records[0], (Record{real_path(CharPtr{g_get_current_dir()}.get()), "--url=%",
                                       "https://example.com/page", "https://example.com/page"}));
 }
 
@@ -423,7 +423,7 @@ TEST_F(LinksTest, AProgramThatCannotStartIsReportedAndTheBarStays)
 
 TEST_F(LinksTest, OpenTerminalAndDirectoryWorkInTheChildsDirectory)
 {
-        auto directory = real_path(g_get_current_dir());
+        auto directory = real_path(CharPtr{g_get_current_dir()}.get());
         open_terminal(nullptr, terminal);
         auto spawned = wait_for_records(Recorders::get().spawned, 1);
         ASSERT_EQ(spawned.size(), 1u);
@@ -506,7 +506,7 @@ TEST_P(DirectoryReportTest, BelievesOnlyThisHostsReports)
         show_text("\033]7;" + uri + "\a");
 
         auto expected = c.believed ? directory + (c.subdirectory ? "/a b" : "")
-                                   : real_path(g_get_current_dir());
+                                   : real_path(CharPtr{g_get_current_dir()}.get());
         testing::internal::CaptureStderr();
         EXPECT_EQ(get_working_directory(terminal), expected);
         open_terminal_here(terminal);
