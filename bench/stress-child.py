@@ -111,9 +111,16 @@ CONFIGS = [
 
 
 def reload_with(config_file, index, terminal):
+    """Makes the terminal reload and waits until it has: signals that arrive
+    together are delivered as one, and the file must not change while it is
+    being read. Two answered requests after the signal mean the main loop
+    has gone round at least once since it arrived."""
     with open(config_file, "w") as f:
         f.write(CONFIGS[index % len(CONFIGS)])
     os.kill(terminal, signal.SIGUSR1)
+    for _ in range(2):
+        if cursor_position(60) is None:
+            raise RuntimeError("no answer after a reload")
 
 
 def main():
