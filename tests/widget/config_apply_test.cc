@@ -31,19 +31,21 @@ protected:
 TEST_F(ConfigApplyTest, CleanReloadReportsSuccessForThreeSecondsWithoutCloseButton)
 {
         EXPECT_FALSE(revealed()) << "a clean start shows nothing";
+        write_config("[misc]\nscrollback=50\n");
         auto before = g_get_monotonic_time();
-        reload("[misc]\nscrollback=50\n");
+        terminal_load_config(terminal, true);
         EXPECT_TRUE(revealed());
         EXPECT_EQ(bar_text(), "Configuration loaded successfully.");
         EXPECT_EQ(gtk_info_bar_get_message_type(terminal->infobar), GTK_MESSAGE_INFO);
         EXPECT_FALSE(gtk_info_bar_get_show_close_button(terminal->infobar));
         ASSERT_TRUE(terminal->priv->infobar_timeout);
-        // The deadline the main loop holds (whole seconds, rounded up).
+        // The deadline the main loop holds: whole seconds, which the main
+        // loop moves by up to a quarter second either way.
         auto source = g_main_context_find_source_by_id(nullptr, *terminal->priv->infobar_timeout);
         ASSERT_NE(source, nullptr);
         auto delay = g_source_get_ready_time(source) - before;
-        EXPECT_GE(delay, 3 * G_USEC_PER_SEC);
-        EXPECT_LE(delay, 4 * G_USEC_PER_SEC + G_USEC_PER_SEC / 10);
+        EXPECT_GE(delay, 2.7 * G_USEC_PER_SEC);
+        EXPECT_LE(delay, 3.9 * G_USEC_PER_SEC);
 }
 
 TEST_F(ConfigApplyTest, CleanLoadWithoutNotifyShowsNothing)
@@ -84,7 +86,7 @@ TEST_F(ConfigApplyTest, FaultyFileShowsItsWarningsAtStartUp)
         EXPECT_FALSE(terminal->priv->infobar_timeout);
         std::string markup = gtk_label_get_label(terminal->infobar_label);
         EXPECT_TRUE(markup.starts_with("<b>Configuration loaded with warnings:</b>\n• ")) << markup;
-        EXPECT_NE(markup.find("'&lt;red&gt;'"), std::string::npos) << markup;
+        EXPECT_NE(markup.find("&lt;red&gt;"), std::string::npos) << markup;
 }
 
 TEST_F(ConfigApplyTest, ReloadReplacesTheReportAndItsTimer)
@@ -353,7 +355,7 @@ TEST_F(ConfigApplyTest, OpenWithEntriesAreRebuiltNotAccumulated)
         iterate_pending();
         auto refs = G_OBJECT(terminal)->ref_count;
 
-        reload(three_programs);
+        reload(three_programs, false);
         EXPECT_EQ(link_menu(terminal), (std::vector<MenuEntry>{{"_Copy URI", true},
                                                              {"---", true},
                                                              {"Open with zeta", true},
@@ -368,7 +370,7 @@ TEST_F(ConfigApplyTest, OpenWithEntriesAreRebuiltNotAccumulated)
         for (auto& item : old_items)
                 g_object_add_weak_pointer(G_OBJECT(item), &item);
 
-        reload("[open-with]\nsolo=solo-viewer %\n");
+        reload("[open-with]\nsolo=solo-viewer %\n", false);
         EXPECT_EQ(link_menu(terminal), (std::vector<MenuEntry>{{"_Copy URI", true},
                                                              {"---", true},
                                                              {"Open with solo", true}}));
@@ -377,14 +379,15 @@ TEST_F(ConfigApplyTest, OpenWithEntriesAreRebuiltNotAccumulated)
                 EXPECT_EQ(item, nullptr) << "a replaced item is freed, not kept";
         EXPECT_EQ(G_OBJECT(terminal)->ref_count, refs + 1);
 
-        reload("");
+        reload("", false);
         EXPECT_EQ(link_menu(terminal), none);
         EXPECT_TRUE(terminal->priv->open_with_items.empty());
         EXPECT_EQ(G_OBJECT(terminal)->ref_count, refs);
 }
 
 // A thousand reloads leave the same menu, the same references and no more
-// memory in use than the first few.
+// memory in use than after the first few hundred (the font and style caches
+// fill up over those).
 TEST_F(ConfigApplyTest, RepeatedReloadsDoNotAccumulate)
 {
         std::string text{three_programs};
@@ -395,7 +398,7 @@ TEST_F(ConfigApplyTest, RepeatedReloadsDoNotAccumulate)
                         terminal_load_config(terminal, i % 2);
                 iterate_pending();
         };
-        reload_times(50);
+        reload_times(300);
         auto menu = link_menu(terminal);
         auto refs = G_OBJECT(terminal)->ref_count;
 #ifdef __GLIBC__
@@ -408,9 +411,9 @@ TEST_F(ConfigApplyTest, RepeatedReloadsDoNotAccumulate)
         EXPECT_EQ(G_OBJECT(terminal)->ref_count, refs);
 #ifdef __GLIBC__
         auto growth = ptrdiff_t(mallinfo2().uordblks) - ptrdiff_t(heap);
-        // One leaked menu item, record or warning line per reload would be
-        // well over this.
-        EXPECT_LT(growth, 32 * 1024) << "heap grew by " << growth << " bytes";
+        // One leaked menu item, record, configuration or warning line per
+        // reload would be well over this.
+        EXPECT_LT(growth, 64 * 1024) << "heap grew by " << growth << " bytes";
 #endif
 }
 
