@@ -418,3 +418,20 @@ TEST_F(ConfigApplyTest, RepeatedReloadsDoNotAccumulate)
 }
 
 } // namespace
+
+namespace {
+
+// The reload source can run in the same main-loop iteration that destroyed
+// the window; the terminal's widgets are gone by then.
+TEST_F(ConfigApplyTest, ReloadOfADestroyedTerminalDoesNothing)
+{
+        auto held = share_ref(terminal);
+        g_signal_handlers_disconnect_by_func(terminal->vte, (gpointer)gtk_main_quit, terminal);
+        gtk_widget_destroy(GTK_WIDGET(window));
+        ASSERT_EQ(terminal->vte, nullptr);
+        terminal_load_config(terminal, true);
+        EXPECT_FALSE(terminal->priv->infobar_timeout);
+        terminal = nullptr;
+}
+
+} // namespace
