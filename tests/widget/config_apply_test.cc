@@ -3,6 +3,7 @@
 #include "fixture.hh"
 
 #include <gdk/gdkx.h>
+#include <glib/gstdio.h>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -432,6 +433,50 @@ TEST_F(ConfigApplyTest, ReloadOfADestroyedTerminalDoesNothing)
         terminal_load_config(terminal, true);
         EXPECT_FALSE(terminal->priv->infobar_timeout);
         terminal = nullptr;
+}
+
+} // namespace
+
+namespace {
+
+// Each item launches the program it was built with, from its own copy: one
+// still held after later reloads (which freed its configuration) launches
+// its old command; the current one launches the new command.
+TEST_F(ConfigApplyTest, OpenWithItemLaunchesItsOwnCopyOfTheProgram)
+{
+        auto dir = CharPtr{g_dir_make_tmp("brackenfold-open-with-XXXXXX", nullptr)};
+        auto old_record = std::string{dir.get()} + "/old";
+        auto new_record = std::string{dir.get()} + "/new";
+        auto config = [](const std::string& record) {
+                return "[open-with]\nview=sh -c 'printf %s \"$1\" > \"$0\"' " + record + " %\n";
+        };
+        reload(config(old_record), false);
+        ASSERT_EQ(terminal->priv->open_with_items.size(), 1u);
+        auto old_item = share_ref(terminal->priv->open_with_items[0].get());
+        std::weak_ptr<const Config> old_config = terminal->priv->config;
+
+        reload(config(new_record), false);
+        reload(config(new_record), false);
+        ASSERT_TRUE(old_config.expired()) << "the configuration that built the item is gone";
+        ASSERT_EQ(terminal->priv->open_with_items.size(), 1u);
+
+        const std::string link = "https://example.org/a?b=c";
+        terminal->priv->match_uri = link;
+        gtk_menu_item_activate(GTK_MENU_ITEM(old_item.get()));
+        gtk_menu_item_activate(GTK_MENU_ITEM(terminal->priv->open_with_items[0].get()));
+        auto read = [](const std::string& path) {
+                char* text = nullptr;
+                std::string result;
+                if (g_file_get_contents(path.c_str(), &text, nullptr, nullptr))
+                        result = CharPtr{text}.get();
+                return result;
+        };
+        EXPECT_TRUE(iterate_until([&] { return read(old_record) == link; })) << read(old_record);
+        EXPECT_TRUE(iterate_until([&] { return read(new_record) == link; })) << read(new_record);
+
+        g_unlink(old_record.c_str());
+        g_unlink(new_record.c_str());
+        g_rmdir(dir.get());
 }
 
 } // namespace
