@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <source_location>
 #include <utility>
 
 namespace {
@@ -14,12 +13,10 @@ constexpr auto open_with_group = "open-with";
 
 // The key file and the shell parser report errors of their own domains
 // only; anything else means GLib changed under us.
-void log_unexpected_error(const GError* error,
-                          std::source_location where = std::source_location::current())
+void log_unexpected_error(const GError* error, const char* file, int line)
 {
-        g_critical("file %s: line %d: unexpected error: %s (%s, %d)",
-                   where.file_name(), int(where.line()), error->message,
-                   g_quark_to_string(error->domain), error->code);
+        g_critical("file %s: line %d: unexpected error: %s (%s, %d)", file, line,
+                   error->message, g_quark_to_string(error->domain), error->code);
 }
 
 G_GNUC_PRINTF(1, 2)
@@ -50,16 +47,6 @@ std::string escape_markup(const std::string& message)
         auto valid = CharPtr{g_utf8_make_valid(message.c_str(), gssize(message.size()))};
         auto escaped = CharPtr{g_markup_escape_text(valid.get(), -1)};
         return escaped.get();
-}
-
-std::optional<std::vector<std::string>> split_command(const std::string& command,
-                                                      Error& error)
-{
-        char** argv = nullptr;
-        if (!g_shell_parse_argv(command.c_str(), nullptr, &argv, error.out()))
-                return std::nullopt;
-        auto owned = StrvPtr{argv};
-        return strv_to_vector(owned.get());
 }
 
 bool has_placeholder(const std::vector<std::string>& argv)
@@ -136,6 +123,9 @@ ConfigReader::list_keys(const std::string& group, GError** error) const
         auto consumed = m_consumed.find(group);
         if (consumed == m_consumed.end())
                 return keys;
+        // Each consumed key takes exactly one listing with it.
+        if (consumed->second.size() == keys.size())
+                return std::vector<std::string>{};
 
         // Of a key given twice the key file answers with, and removes, the
         // last occurrence; the earlier ones stay listed.
@@ -169,7 +159,7 @@ std::optional<T> ConfigReader::consume(const std::string& group,
                 return value;
 
         if (error.get()->domain != G_KEY_FILE_ERROR) {
-                log_unexpected_error(error.get());
+                log_unexpected_error(error.get(), __FILE__, __LINE__);
                 return std::nullopt;
         }
         handle_key_file_error(error.get(), group, key);
@@ -183,7 +173,7 @@ void ConfigReader::handle_key_file_error(const GError* error,
         g_return_if_fail(error != NULL);
 
         if (error->domain != G_KEY_FILE_ERROR) {
-                log_unexpected_error(error);
+                log_unexpected_error(error, __FILE__, __LINE__);
                 return;
         }
         switch (error->code) {
@@ -197,7 +187,7 @@ void ConfigReader::handle_key_file_error(const GError* error,
                         g_debug("%s: Could not remove existing and valid key entry",
                                 G_STRLOC);
                 else
-                        log_unexpected_error(removal.get());
+                        log_unexpected_error(removal.get(), __FILE__, __LINE__);
                 break;
         }
         case G_KEY_FILE_ERROR_UNKNOWN_ENCODING:
@@ -318,7 +308,7 @@ ConfigReader::read_open_with(const std::vector<OpenWithProgram>& def)
         if (!keys) {
                 if (error.get()->domain == G_KEY_FILE_ERROR)
                         return def;
-                log_unexpected_error(error.get());
+                log_unexpected_error(error.get(), __FILE__, __LINE__);
                 return {};
         }
 
@@ -330,10 +320,10 @@ ConfigReader::read_open_with(const std::vector<OpenWithProgram>& def)
                 if (!command)
                         continue;
 
-                auto argv = split_command(*command, error);
+                auto argv = shell_split(*command, error.out());
                 if (!argv) {
                         if (error.get()->domain != G_SHELL_ERROR) {
-                                log_unexpected_error(error.get());
+                                log_unexpected_error(error.get(), __FILE__, __LINE__);
                                 return {};
                         }
                         /* Translators: the program's name, then the shell
@@ -365,7 +355,7 @@ void ConfigReader::log_unknown_keys()
                 auto keys = list_keys(*group, error.out());
                 if (!keys) {
                         if (error.get()->domain != G_KEY_FILE_ERROR) {
-                                log_unexpected_error(error.get());
+                                log_unexpected_error(error.get(), __FILE__, __LINE__);
                                 return;
                         }
                         break;
