@@ -38,6 +38,23 @@ void check(const Config& config)
         g_assert(config.font);
 }
 
+// The open-with commands' short way must agree with GLib's parser.
+void check_shell_split(const std::string& command)
+{
+        Error error;
+        auto argv = shell_split(command, error.out());
+        char** expected = nullptr;
+        Error expected_error;
+        auto parsed = g_shell_parse_argv(command.c_str(), nullptr, &expected,
+                                         expected_error.out());
+        auto owned = StrvPtr{expected};
+        g_assert(bool(argv) == bool(parsed));
+        if (argv)
+                g_assert(*argv == strv_to_vector(owned.get()));
+        else
+                g_assert(g_str_equal(error.message(), expected_error.message()));
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -57,5 +74,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 return 0;
         Config config{path};
         check(config);
+
+        std::string command{reinterpret_cast<const char*>(data), size};
+        if (command.find('\0') == std::string::npos)
+                check_shell_split(command);
         return 0;
 }
