@@ -115,17 +115,18 @@ bool ConfigReader::remove_key(const std::string& group, const std::string& key,
 std::optional<std::vector<std::string>>
 ConfigReader::list_keys(const std::string& group, GError** error) const
 {
+        gsize length = 0;
         auto strv = StrvPtr{g_key_file_get_keys(m_key_file.get(), group.c_str(),
-                                                nullptr, error)};
+                                                &length, error)};
         if (!strv)
                 return std::nullopt;
-        auto keys = strv_to_vector(strv.get());
         auto consumed = m_consumed.find(group);
-        if (consumed == m_consumed.end())
-                return keys;
         // Each consumed key takes exactly one listing with it.
-        if (consumed->second.size() == keys.size())
+        if (consumed != m_consumed.end() && consumed->second.size() == length)
                 return std::vector<std::string>{};
+        auto keys = strv_to_vector(strv.get());
+        if (consumed == m_consumed.end() || consumed->second.empty())
+                return keys;
 
         // Of a key given twice the key file answers with, and removes, the
         // last occurrence; the earlier ones stay listed.
@@ -153,10 +154,11 @@ std::optional<T> ConfigReader::consume(const std::string& group,
         std::optional<T> value;
         if (check_not_consumed(group, key, error.out()))
                 value = get(group.c_str(), key.c_str(), error.out());
-        if (!error)
-                remove_key(group, key, error.out());
-        if (!error)
+        // A key just read is there to be removed: no second lookup.
+        if (!error) {
+                m_consumed[group].insert(key);
                 return value;
+        }
 
         if (error.get()->domain != G_KEY_FILE_ERROR) {
                 log_unexpected_error(error.get(), __FILE__, __LINE__);
@@ -249,7 +251,7 @@ std::optional<GdkRGBA> ConfigReader::read_colour(const std::string& group,
 
         /* Translators: the value as written, then the group and the key. */
         append_warning(printf_string(_("invalid colour '%s' in %s.%s"), text->c_str(),
-                              group.c_str(), key.c_str()));
+                                     group.c_str(), key.c_str()));
         GdkRGBA fallback{};
         if (def && gdk_rgba_parse(&fallback, def->c_str()))
                 return fallback;
@@ -273,8 +275,8 @@ VteCursorShape ConfigReader::read_cursor(const std::string& group,
                         return shape;
 
         /* Translators: the value as written, then the group and the key. */
-        append_warning(printf_string(_("invalid cursor shape '%s' in %s.%s"), text->c_str(),
-                              group.c_str(), key.c_str()));
+        append_warning(printf_string(_("invalid cursor shape '%s' in %s.%s"),
+                                     text->c_str(), group.c_str(), key.c_str()));
         return VTE_CURSOR_SHAPE_BLOCK;
 }
 
@@ -296,7 +298,7 @@ VteCursorBlinkMode ConfigReader::read_blink(const std::string& group,
 
         /* Translators: the value as written, then the group and the key. */
         append_warning(printf_string(_("invalid cursor blink setting '%s' in %s.%s"),
-                              text->c_str(), group.c_str(), key.c_str()));
+                                     text->c_str(), group.c_str(), key.c_str()));
         return VTE_CURSOR_BLINK_SYSTEM;
 }
 
@@ -313,6 +315,8 @@ ConfigReader::read_open_with(const std::vector<OpenWithProgram>& def)
         }
 
         std::vector<OpenWithProgram> programs;
+        programs.reserve(keys->size());
+        m_consumed[open_with_group].reserve(keys->size());
         for (auto const& key : *keys) {
                 // Nothing for the earlier listing of a key given twice: its
                 // value went with the later one.
@@ -328,15 +332,17 @@ ConfigReader::read_open_with(const std::vector<OpenWithProgram>& def)
                         }
                         /* Translators: the program's name, then the shell
                          * parser's explanation. */
-                        append_warning(printf_string(_("ignoring open-with.%s due to malformed command: %s"),
-                                              key.c_str(), error.message()));
+                        append_warning(printf_string(
+                            _("ignoring open-with.%s due to malformed command: %s"),
+                            key.c_str(), error.message()));
                         continue;
                 }
                 if (!has_placeholder(*argv)) {
                         /* Translators: the program's name; '%' is the
                          * argument that the link replaces. */
-                        append_warning(printf_string(_("ignoring command in open-with.%s: missing '%%'"),
-                                              key.c_str()));
+                        append_warning(printf_string(
+                            _("ignoring command in open-with.%s: missing '%%'"),
+                            key.c_str()));
                         continue;
                 }
                 programs.push_back({key, std::move(*argv)});
@@ -368,8 +374,8 @@ void ConfigReader::log_unknown_keys()
 
         /* Translators: a list of group.key items joined by ", ". */
         append_warning(printf_string(g_dngettext(GETTEXT_PACKAGE,
-                                          "unknown or duplicate key in config: %s",
-                                          "unknown or duplicate keys in config: %s",
-                                          items.size()),
-                              join(items, ", ").c_str()));
+                                                 "unknown or duplicate key in config: %s",
+                                                 "unknown or duplicate keys in config: %s",
+                                                 items.size()),
+                                     join(items, ", ").c_str()));
 }
