@@ -52,4 +52,4 @@ fuzz: deps $(FUZZ_DIR)/config-fuzzer
 		-dict=$(CURDIR)/tests/fuzz/config.dict corpus
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_DIR)
+	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -4,6 +4,7 @@
 #include <glib/gstdio.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
