@@ -9,15 +9,34 @@
 
 namespace {
 
-// One file per fuzzing process, rewritten for every input.
-const std::string& config_path()
-{
-        static const std::string path = [] {
+// One file per fuzzing process, rewritten for every input and removed when
+// the process exits.
+class FuzzFile {
+public:
+        FuzzFile() : m_dir{make_dir()}, m_path{m_dir + "/config"} {}
+        ~FuzzFile()
+        {
+                g_remove(m_path.c_str());
+                g_rmdir(m_dir.c_str());
+        }
+        const std::string& path() const { return m_path; }
+
+private:
+        static std::string make_dir()
+        {
                 auto dir = CharPtr{g_dir_make_tmp("brackenfold-fuzz-XXXXXX", nullptr)};
                 g_assert(dir);
-                return std::string{dir.get()} + "/config";
-        }();
-        return path;
+                return dir.get();
+        }
+
+        std::string m_dir;
+        std::string m_path;
+};
+
+const std::string& config_path()
+{
+        static const FuzzFile file;
+        return file.path();
 }
 
 void check(const Config& config)
