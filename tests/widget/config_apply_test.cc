@@ -114,6 +114,12 @@ struct ScrollbarCase {
         GtkPolicyType expected;
 };
 
+void PrintTo(ScrollbarCase const& c, std::ostream* out)
+{
+        *out << "scrollbar=" << c.scrollbar << " gtk-overlay-scrolling=" << c.overlay_setting
+             << " GTK_OVERLAY_SCROLLING=0:" << c.overlay_disabled;
+}
+
 class ScrollbarPolicyTest : public ConfigApplyTest,
                             public testing::WithParamInterface<ScrollbarCase> {
 protected:

@@ -141,6 +141,11 @@ struct Dismissal {
         void (*dismiss)(GtkInfoBar* bar);
 };
 
+void PrintTo(Dismissal const& d, std::ostream* out)
+{
+        *out << d.name;
+}
+
 GtkButton* find_button(GtkWidget* widget)
 {
         if (GTK_IS_BUTTON(widget))
