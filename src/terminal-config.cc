@@ -4,20 +4,32 @@
 #include <glib/gi18n-lib.h>
 
 #include <string>
+#include <utility>
 
 // --- Notification bar ------------------------------------------------------
 
 static gboolean infobar_timeout_expired(gpointer data) noexcept
 {
         auto self = static_cast<Terminal*>(data);
+        g_return_val_if_fail(BRACKENFOLD_IS_TERMINAL(self), G_SOURCE_REMOVE);
         gtk_info_bar_set_revealed(self->infobar, false);
         self->priv->infobar_timeout.reset();
         return G_SOURCE_REMOVE;
 }
 
+// Also used when the terminal is destroyed: the timer's reference would
+// otherwise keep a terminal without widgets alive until it fires.
+void infobar_cancel_timeout(Terminal* self)
+{
+        // Emptied before the removal, which drops the timer's reference.
+        if (auto id = std::exchange(self->priv->infobar_timeout, std::nullopt))
+                g_source_remove(*id);
+}
+
 void infobar_show(Terminal* self, const char* message, GtkMessageType type,
                   std::optional<guint> timeout)
 {
+        g_return_if_fail(BRACKENFOLD_IS_TERMINAL(self));
         g_return_if_fail(message != NULL);
 
         gtk_info_bar_set_message_type(self->infobar, type);
@@ -26,10 +38,8 @@ void infobar_show(Terminal* self, const char* message, GtkMessageType type,
 
         // A pending timer belongs to an older message: it must never hide
         // this one.
+        infobar_cancel_timeout(self);
         auto priv = self->priv;
-        if (priv->infobar_timeout)
-                g_source_remove(*priv->infobar_timeout);
-        priv->infobar_timeout.reset();
         if (timeout)
                 priv->infobar_timeout = g_timeout_add_seconds_full(
                     G_PRIORITY_DEFAULT, *timeout, infobar_timeout_expired,
@@ -148,18 +158,23 @@ static void open_with_activate(GtkMenuItem*, OpenWithAction* action) noexcept
         });
 }
 
+static void open_with_action_free(gpointer action, GClosure*) noexcept
+{
+        delete static_cast<OpenWithAction*>(action);
+}
+
 static void add_open_with_item(Terminal* self, const OpenWithProgram& program)
 {
-        auto action = new OpenWithAction{share_ref(self), program};
+        auto action = std::make_unique<OpenWithAction>(share_ref(self), program);
         auto label = CharPtr{g_strdup_printf(_("Open with %s"), program.name.c_str())};
-        auto item = gtk_menu_item_new_with_label(label.get());
-        g_signal_connect_data(
-            item, "activate", G_CALLBACK(open_with_activate), action,
-            [](gpointer data, GClosure*) { delete static_cast<OpenWithAction*>(data); },
-            GConnectFlags(0));
-        gtk_widget_show(item);
-        self->priv->open_with_items.push_back(share_ref(item));
-        gtk_menu_shell_append(GTK_MENU_SHELL(self->uri_context_menu), item);
+        auto item = RefPtr<GtkWidget>{GTK_WIDGET(
+            g_object_ref_sink(gtk_menu_item_new_with_label(label.get())))};
+        // The handler owns the record: it goes when the item is destroyed.
+        g_signal_connect_data(item.get(), "activate", G_CALLBACK(open_with_activate),
+                              action.release(), open_with_action_free, GConnectFlags(0));
+        gtk_widget_show(item.get());
+        gtk_menu_shell_append(GTK_MENU_SHELL(self->uri_context_menu), item.get());
+        self->priv->open_with_items.push_back(std::move(item));
 }
 
 static void rebuild_open_with_items(Terminal* self, const Config& config)
@@ -191,6 +206,11 @@ static void report_load(Terminal* self, const Config& config, bool notify)
 
 void load_config(Terminal* self, bool notify)
 {
+        // A reload can be dispatched in the same main-loop iteration that
+        // destroyed the window: the widgets it would apply to are gone.
+        if (!self->vte)
+                return;
+
         auto config = std::make_shared<const Config>();
         self->priv->config = config;
 

@@ -60,6 +60,7 @@ void load_config(Terminal* self, bool notify);
 void infobar_show(Terminal* self, const char* message, GtkMessageType type,
                   std::optional<guint> timeout);
 void remove_open_with_items(Terminal* self);
+void infobar_cancel_timeout(Terminal* self);
 void infobar_respond(GtkInfoBar* bar, int response, Terminal* self) noexcept;
 void infobar_close(GtkInfoBar* bar, Terminal* self) noexcept;
 

@@ -69,12 +69,13 @@ static void terminal_init(Terminal* self)
         gtk_widget_init_template(GTK_WIDGET(self));
 }
 
-// The open-with items' activation records hold the terminal, and the two
-// menus are toplevels of their own: let both go when the widget is
-// destroyed, or neither would ever be freed.
+// The open-with items' activation records and a pending auto-hide timer
+// hold the terminal, and the two menus are toplevels of their own: let all
+// of them go when the widget is destroyed, or none would ever be freed.
 static void terminal_dispose(GObject* object)
 {
         auto self = BRACKENFOLD_TERMINAL(object);
+        infobar_cancel_timeout(self);
         if (self->uri_context_menu)
                 remove_open_with_items(self);
         if (self->standard_context_menu) {

@@ -1,0 +1,155 @@
+// Reloading the configuration of the running program with SIGUSR1.
+#include "harness.hh"
+
+#include <glib/gstdio.h>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+class Reload : public testing::Test {
+protected:
+        void write_config(const std::string& text)
+        {
+                g_mkdir_with_parents(config_home.file("brackenfold").c_str(), 0700);
+                write_file(config_home.file("brackenfold/config"), text);
+        }
+        std::map<std::string, std::string> env() const
+        {
+                return {{"XDG_CONFIG_HOME", config_home.path()}};
+        }
+
+        TempDir config_home;
+};
+
+size_t count(const std::string& text, const std::string& part)
+{
+        size_t n = 0;
+        for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+                ++n;
+        return n;
+}
+
+TEST_F(Reload, WarningsGoToStandardErrorAtStartAndOnEachReload)
+{
+        write_config("[colours]\nforeground=nocolour\n");
+        Brackenfold app{{"sleep", "1000"}, env()};
+        auto window = app.wait_for_window();
+        ASSERT_NE(window, 0u) << app.err();
+        const std::string first =
+            "brackenfold: invalid colour 'nocolour' in colours.foreground\n";
+        EXPECT_EQ(app.err(), first);
+
+        write_config("[misc]\ncursor-shape=triangle\nspare=<x>\n");
+        app.send_signal(SIGUSR1);
+        const std::string second =
+            "brackenfold: invalid cursor shape 'triangle' in misc.cursor-shape\n"
+            "brackenfold: unknown or duplicate key in config: misc.spare\n";
+        EXPECT_TRUE(wait_until([&] { return app.err() == first + second; })) << app.err();
+
+        // A clean file reports only in the window.
+        write_config("[misc]\ncursor-shape=beam\n");
+        app.send_signal(SIGUSR1);
+        write_config("[misc]\nlast=1\n");
+        app.send_signal(SIGUSR1);
+        const std::string last = "brackenfold: unknown or duplicate key in config: misc.last\n";
+        EXPECT_TRUE(wait_until([&] { return app.err().ends_with(last); })) << app.err();
+        EXPECT_EQ(count(app.err(), "triangle"), 1u) << app.err();
+
+        close_window(window);
+        EXPECT_EQ(app.wait_exit(), 0);
+}
+
+TEST_F(Reload, BurstOfSignalsLeavesTheProgramAliveAndResponsive)
+{
+        // Every reload that is really carried out prints this line.
+        write_config("[misc]\nmarker=1\n");
+        Brackenfold app{{"sleep", "1000"}, env()};
+        auto window = app.wait_for_window();
+        ASSERT_NE(window, 0u) << app.err();
+        const std::string marker = "misc.marker\n";
+        ASSERT_EQ(count(app.err(), marker), 1u) << app.err();
+
+        for (int i = 0; i < 1000; ++i)
+                app.send_signal(SIGUSR1);
+        // Signals that arrive together are carried out together: at least
+        // one reload, at most one per signal.
+        EXPECT_TRUE(wait_until([&] { return count(app.err(), marker) >= 2; })) << app.err();
+        EXPECT_LE(count(app.err(), marker), 1001u);
+        ASSERT_TRUE(app.running());
+
+        write_config("[misc]\nafter=1\n");
+        app.send_signal(SIGUSR1);
+        EXPECT_TRUE(wait_until([&] { return count(app.err(), "misc.after\n") >= 1; }))
+            << app.err();
+        auto props = xprop(window, {"WM_NAME"});
+        EXPECT_NE(props.find("\"brackenfold\""), std::string::npos) << props;
+
+        close_window(window);
+        EXPECT_EQ(app.wait_exit(), 0);
+}
+
+struct SizeHints {
+        int min_width = -1, min_height = -1;
+        int inc_width = -1, inc_height = -1;
+        int base_width = -1, base_height = -1;
+};
+
+// What xprop shows of WM_NORMAL_HINTS.
+SizeHints size_hints(unsigned long window)
+{
+        SizeHints h;
+        auto text = xprop(window, {"WM_NORMAL_HINTS"});
+        auto field = [&](const char* label, int& width, int& height) {
+                auto at = text.find(label);
+                if (at != std::string::npos)
+                        std::sscanf(text.c_str() + at + std::strlen(label), "%d by %d", &width, &height);
+        };
+        field("minimum size: ", h.min_width, h.min_height);
+        field("resize increment: ", h.inc_width, h.inc_height);
+        field("base size: ", h.base_width, h.base_height);
+        return h;
+}
+
+TEST_F(Reload, GeometryHintsFollowTheCellsAndKeepTheBase)
+{
+        Brackenfold app{{"sleep", "1000"}, env()};
+        auto window = app.wait_for_window();
+        ASSERT_NE(window, 0u) << app.err();
+        auto start = size_hints(window);
+        // The base is the style sheet's 2px padding on each side of the
+        // grid; the scroll bar overlays the terminal.
+        EXPECT_EQ(start.base_width, 4);
+        EXPECT_EQ(start.base_height, 4);
+        ASSERT_GT(start.inc_width, 0);
+        ASSERT_GT(start.inc_height, 0);
+        EXPECT_EQ(start.min_width, 4 + 28 * start.inc_width);
+        EXPECT_EQ(start.min_height, 4 + 3 * start.inc_height);
+
+        write_config("[misc]\nfont=Monospace 24\nresize-hints=false\n");
+        app.send_signal(SIGUSR1);
+        SizeHints now;
+        EXPECT_TRUE(wait_until([&] {
+                now = size_hints(window);
+                return now.min_width != start.min_width;
+        }));
+        EXPECT_EQ(now.inc_width, 0);
+        EXPECT_EQ(now.inc_height, 0);
+        EXPECT_EQ(now.base_width, 4);
+        EXPECT_EQ(now.base_height, 4);
+        auto cell_width = (now.min_width - 4) / 28;
+        auto cell_height = (now.min_height - 4) / 3;
+        EXPECT_EQ(now.min_width, 4 + 28 * cell_width);
+        EXPECT_EQ(now.min_height, 4 + 3 * cell_height);
+        EXPECT_GT(cell_width, start.inc_width);
+        EXPECT_GT(cell_height, start.inc_height);
+
+        close_window(window);
+        EXPECT_EQ(app.wait_exit(), 0);
+}
+
+} // namespace
