@@ -315,7 +315,7 @@ TEST_F(ConfigApplyTest, BackgroundColourFollowsTheFile)
         reload("[colours]\nbackground=#102030\n");
         GdkRGBA colour{};
         vte_terminal_get_color_background_for_draw(terminal->vte, &colour);
-        EXPECT_EQ(gdk_rgba_to_string(&colour), std::string{"rgb(16,32,48)"});
+        EXPECT_EQ(std::string{CharPtr{gdk_rgba_to_string(&colour)}.get()}, "rgb(16,32,48)");
 }
 
 TEST_F(ConfigApplyTest, ReloadKeepsTheZoom)
