@@ -10,6 +10,9 @@
 //   wm_pid      its _NET_WM_PID (0 when the terminal sets none)
 //   status      the launched process's exit status, or -signal
 //   t0_ms       the moment of the launch on CLOCK_MONOTONIC
+//   cpu_ms      CPU time (user + system) of the launched process and of the
+//               children it reaped, from wait4: work done, whatever the load
+//   xcpu_ms     CPU time the X server (BENCH_XVFB_PID) spent meanwhile
 // With --settle MS, MS milliseconds after the map it also reads VmRSS,
 // VmHWM and RssAnon (kB) of the process that owns the window, and then, with
 // --stop NAME, sends SIGTERM to that process's descendants called NAME (the
@@ -28,6 +31,7 @@
 #include <map>
 #include <poll.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/signalfd.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -51,7 +55,15 @@ struct Outcome {
         int status = 0;
         long rss_kb = -1, hwm_kb = -1, anon_kb = -1;
         int stopped = 0;
+        double cpu_ms = -1;
+        double xcpu_ms = -1;
 };
+
+const char* env_or_empty(const char* name)
+{
+        auto value = std::getenv(name);
+        return value ? value : "";
+}
 
 double now_ms()
 {
@@ -117,6 +129,29 @@ void read_memory(long pid, Outcome& outcome)
                 else if (key == "RssAnon")
                         outcome.anon_kb = value;
         }
+}
+
+// CPU time of all threads of a process in milliseconds, -1 without one:
+// the first field of each thread's schedstat counts nanoseconds on a CPU.
+double process_cpu_ms(long pid)
+{
+        if (pid <= 0)
+                return -1;
+        auto path = "/proc/" + std::to_string(pid) + "/task";
+        auto dir = opendir(path.c_str());
+        if (!dir)
+                return -1;
+        double total = 0;
+        while (auto entry = readdir(dir)) {
+                if (entry->d_name[0] == '.')
+                        continue;
+                std::ifstream schedstat(path + "/" + entry->d_name + "/schedstat");
+                double ns = 0;
+                if (schedstat >> ns)
+                        total += ns / 1e6;
+        }
+        closedir(dir);
+        return total;
 }
 
 // The parent and the command name of every process, from /proc/*/stat.
@@ -257,6 +292,8 @@ int main(int argc, char** argv)
         int child_fd = signalfd(-1, &blocked, SFD_CLOEXEC);
 
         Outcome outcome;
+        long xvfb = std::atol(env_or_empty("BENCH_XVFB_PID"));
+        double xcpu0 = process_cpu_ms(xvfb);
         double t0 = now_ms();
         pid_t child = start(options.command, blocked);
         bool settled = options.settle_ms < 0;
@@ -289,8 +326,13 @@ int main(int argc, char** argv)
                         [[maybe_unused]] auto n = read(child_fd, &info, sizeof info);
                 }
                 int status = 0;
-                if (waitpid(child, &status, WNOHANG) == child) {
+                rusage usage{};
+                if (wait4(child, &status, WNOHANG, &usage) == child) {
                         outcome.exit_ms = now_ms() - t0;
+                        outcome.cpu_ms = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+                                         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+                        if (xcpu0 >= 0)
+                                outcome.xcpu_ms = process_cpu_ms(xvfb) - xcpu0;
                         outcome.status = WIFEXITED(status) ? WEXITSTATUS(status)
                                                            : -WTERMSIG(status);
                 }
@@ -299,10 +341,11 @@ int main(int argc, char** argv)
         handle_events(display, t0, owners, outcome);
         std::printf("map_ms=%.3f exit_ms=%.3f window=0x%lx viewable=%d wm_pid=%ld "
                     "child_pid=%d status=%d vmrss_kb=%ld vmhwm_kb=%ld rssanon_kb=%ld "
-                    "stopped=%d t0_ms=%.3f\n",
+                    "stopped=%d t0_ms=%.3f cpu_ms=%.3f xcpu_ms=%.3f\n",
                     outcome.map_ms, outcome.exit_ms, outcome.window, int(outcome.viewable),
                     outcome.wm_pid, int(child), outcome.status, outcome.rss_kb,
-                    outcome.hwm_kb, outcome.anon_kb, outcome.stopped, t0);
+                    outcome.hwm_kb, outcome.anon_kb, outcome.stopped, t0, outcome.cpu_ms,
+                    outcome.xcpu_ms);
         XCloseDisplay(display);
         return 0;
 }
