@@ -71,6 +71,11 @@ std::optional<std::string> get_working_directory(Terminal* self);
 void uri_open_with(Terminal* self, const OpenWithProgram& program);
 void open_terminal_here(Terminal* self);
 void open_directory_here(Terminal* self);
+// The directory an OSC 7 report names, if it is on this host.
+std::optional<std::string> trusted_directory(GUri* uri, const char* hostname);
+// An open-with program's arguments with every "%" replaced by the link.
+std::vector<std::string> open_with_argv(const std::vector<std::string>& argv,
+                                        const std::string& link);
 gboolean vte_button_press(GtkWidget* widget, GdkEventButton* event,
                           Terminal* self) noexcept;
 gboolean vte_button_release(GtkWidget* widget, GdkEventButton* event,
@@ -83,6 +88,8 @@ void open_directory(GtkMenuItem* item, Terminal* self) noexcept;
 
 // Scrollback search (terminal-search.cc)
 void search(Terminal* self, bool up);
+void search_entry_reset(Terminal* self);
+void search_entry_indicate(Terminal* self, const char* tooltip);
 void search_changed(GtkSearchEntry* entry, Terminal* self) noexcept;
 void search_up(GtkWidget* widget, Terminal* self) noexcept;
 void search_down(GtkWidget* widget, Terminal* self) noexcept;

@@ -65,15 +65,33 @@ TEST(Startup, WithoutArgumentsRunsTheShellFromShell)
         EXPECT_EQ(read_file(record), "0\n");
 }
 
-TEST(Startup, WindowHasTitleIconNameAndSizeHints)
+int field(const std::string& text, const std::string& label)
+{
+        auto at = text.find(label);
+        return at == std::string::npos ? -1 : std::stoi(text.substr(at + label.size()));
+}
+
+TEST(Startup, WindowHasTitleRgbaVisualAndStyledGrid)
 {
         Brackenfold app{{"sleep", "1000"}};
         auto window = app.wait_for_window();
         ASSERT_NE(window, 0u) << app.err();
-        auto props = xprop(window, {"WM_NAME", "_NET_WM_ICON_NAME", "WM_NORMAL_HINTS"});
+        auto props = xprop(window, {"WM_NAME", "WM_NORMAL_HINTS"});
         EXPECT_NE(props.find("WM_NAME(STRING) = \"brackenfold\""), std::string::npos) << props;
-        EXPECT_NE(props.find("minimum size"), std::string::npos) << props;
-        EXPECT_NE(props.find("base size"), std::string::npos) << props;
+
+        // Xvfb offers a 32-bit visual, so the window must use it.
+        auto info = run({"xwininfo", "-id", std::to_string(window)});
+        EXPECT_EQ(field(info, "Depth: "), 32) << info;
+
+        // The style sheet's 2px padding around an 80x24 grid: the window is
+        // exactly the base size plus whole cells.
+        auto cell_w = field(props, "resize increment: ");
+        auto cell_h = field(props, std::to_string(cell_w) + " by ");
+        ASSERT_GT(cell_w, 0) << props;
+        EXPECT_EQ(field(props, "base size: 4 by "), 4) << props;
+        EXPECT_EQ(field(info, "Height: "), 4 + 24 * cell_h) << info;
+        EXPECT_EQ(field(props, "minimum size: "),
+                  field(info, "Width: ") - 80 * cell_w + 28 * cell_w) << props;
         close_window(window);
         EXPECT_EQ(app.wait_exit(), 0);
 }

@@ -1,0 +1,480 @@
+// Key chords, wheel zoom, clipboard, drops, title and bell on the real
+// Terminal, fed synthesized events; the child records every byte the
+// terminal sends it.
+#include "fixture.hh"
+#include "input-logic.hh"
+
+#include <glib/gstdio.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+using EventPtr = Owned<GdkEvent, gdk_event_free>;
+using SelectionPtr = Owned<GtkSelectionData, gtk_selection_data_free>;
+
+constexpr auto ctrl = GDK_CONTROL_MASK;
+constexpr auto ctrl_shift = GdkModifierType(GDK_CONTROL_MASK | GDK_SHIFT_MASK);
+
+class InputTest : public TerminalTest {
+protected:
+        void SetUp() override
+        {
+                dir = CharPtr{g_dir_make_tmp("input-XXXXXX", nullptr)};
+                ASSERT_TRUE(dir);
+                record = std::string{dir.get()} + "/record";
+                auto ready = std::string{dir.get()} + "/ready";
+                command = {"sh", "-c", "stty raw -echo && : > \"$1\" && exec cat > \"$0\"",
+                           record, ready};
+                TerminalTest::SetUp();
+                ASSERT_TRUE(iterate_until(
+                    [&] { return g_file_test(ready.c_str(), G_FILE_TEST_EXISTS); }));
+                g_remove(ready.c_str());
+                // The clipboard outlives each test's terminal.
+                gtk_clipboard_set_text(terminal->priv->clipboard.get(), "", 0);
+        }
+
+        void TearDown() override
+        {
+                // A reload's bar hides itself later, when this terminal is
+                // long gone: stop its timer.
+                if (terminal && terminal->priv->infobar_timeout) {
+                        g_source_remove(*terminal->priv->infobar_timeout);
+                        terminal->priv->infobar_timeout.reset();
+                }
+                TerminalTest::TearDown();
+                if (!dir)
+                        return;
+                g_remove(record.c_str());
+                g_rmdir(dir.get());
+        }
+
+        static std::string escaped(const std::string& text)
+        {
+                return CharPtr{g_strescape(text.c_str(), nullptr)}.get();
+        }
+
+        std::string recorded() const
+        {
+                std::ifstream in{record, std::ios::binary};
+                std::ostringstream text;
+                text << in.rdbuf();
+                return text.str();
+        }
+
+        // Waits until the child has received exactly `expected`; a marker
+        // sent last proves that nothing else came before it.
+        ::testing::AssertionResult received(const std::string& expected)
+        {
+                if (iterate_until([&] { return recorded() == expected; }))
+                        return ::testing::AssertionSuccess();
+                return ::testing::AssertionFailure()
+                       << "child received \"" << escaped(recorded()) << "\", expected \""
+                       << escaped(expected) << "\"";
+        }
+
+        EventPtr event(GdkEventType type, guint state)
+        {
+                auto event = EventPtr{gdk_event_new(type)};
+                auto window = gtk_widget_get_window(GTK_WIDGET(terminal->vte));
+                auto seat = gdk_display_get_default_seat(gdk_window_get_display(window));
+                gdk_event_set_device(event.get(), type == GDK_SCROLL
+                                                      ? gdk_seat_get_pointer(seat)
+                                                      : gdk_seat_get_keyboard(seat));
+                if (type == GDK_SCROLL) {
+                        event->scroll.window = GDK_WINDOW(g_object_ref(window));
+                        event->scroll.state = state;
+                } else {
+                        event->key.window = GDK_WINDOW(g_object_ref(window));
+                        event->key.state = state;
+                }
+                return event;
+        }
+
+        // Sends the event through the widget's signal, as the toolkit does;
+        // true if a handler stopped it before the terminal's own handling.
+        bool emit(const char* signal, GdkEvent* e)
+        {
+                bool reached = false;
+                auto spy = g_signal_connect_swapped(
+                    terminal->vte, signal,
+                    G_CALLBACK(+[](bool* reached) noexcept -> gboolean {
+                            *reached = true;
+                            return false;
+                    }),
+                    &reached);
+                gboolean handled = false;
+                g_signal_emit_by_name(terminal->vte, signal, e, &handled);
+                g_signal_handler_disconnect(terminal->vte, spy);
+                return !reached;
+        }
+
+        bool key(guint keyval, guint state)
+        {
+                auto e = event(GDK_KEY_PRESS, state);
+                e->key.keyval = keyval;
+                return emit("key-press-event", e.get());
+        }
+
+        bool scroll(GdkScrollDirection direction, double dx, double dy, guint state)
+        {
+                auto e = event(GDK_SCROLL, state);
+                e->scroll.direction = direction;
+                e->scroll.delta_x = dx;
+                e->scroll.delta_y = dy;
+                return emit("scroll-event", e.get());
+        }
+
+        double scale() const { return vte_terminal_get_font_scale(terminal->vte); }
+
+        // Feeds a line and waits until the terminal has shown it.
+        void feed_line(const char* text)
+        {
+                vte_terminal_feed(terminal->vte, text, -1);
+                vte_terminal_feed(terminal->vte, "\r\n", -1);
+                ASSERT_TRUE(iterate_until([&] {
+                        long column = -1, row = -1;
+                        vte_terminal_get_cursor_position(terminal->vte, &column, &row);
+                        return row == 1;
+                }));
+        }
+
+        void feed(const char* text) { vte_terminal_feed(terminal->vte, text, -1); }
+
+        CharPtr dir;
+        std::string record;
+};
+
+// --- Key chords --------------------------------------------------------------
+
+struct ChordCase {
+        guint keyval;
+        guint state;
+};
+
+class ApplicationChords : public InputTest,
+                          public testing::WithParamInterface<ChordCase> {};
+
+// Whatever else is held, the chord never reaches the child. Control+Shift+T
+// and O start programs: the end-to-end tests press them, with stand-ins.
+TEST_P(ApplicationChords, AreConsumed)
+{
+        auto [keyval, state] = GetParam();
+        EXPECT_TRUE(key(keyval, state));
+        gtk_window_set_focus(window, GTK_WIDGET(terminal->vte));
+        EXPECT_FALSE(key(GDK_KEY_z, 0));
+        EXPECT_TRUE(received("z"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Chords, ApplicationChords,
+    testing::ValuesIn([] {
+            std::vector<ChordCase> cases;
+            for (auto keyval : {GDK_KEY_C, GDK_KEY_F, GDK_KEY_R, GDK_KEY_V})
+                    for (guint extra : {0u, guint(GDK_MOD1_MASK), guint(GDK_MOD4_MASK | GDK_LOCK_MASK)})
+                            cases.push_back({guint(keyval), ctrl_shift | extra});
+            return cases;
+    }()),
+    [](auto const& info) {
+            return std::string{gdk_keyval_name(info.param.keyval)} + "_" +
+                   std::to_string(info.param.state);
+    });
+
+TEST_F(InputTest, OtherKeysReachTheChild)
+{
+        EXPECT_FALSE(key(GDK_KEY_X, ctrl_shift));  // ^X
+        EXPECT_FALSE(key(GDK_KEY_C, GDK_SHIFT_MASK));
+        EXPECT_FALSE(key(GDK_KEY_c, ctrl));        // ^C
+        EXPECT_FALSE(key(GDK_KEY_plus, ctrl_shift));
+        EXPECT_FALSE(key(GDK_KEY_minus, 0));
+        EXPECT_TRUE(received("\x18" "C" "\x03" "+-"));
+        EXPECT_EQ(scale(), 1.0);
+}
+
+TEST_F(InputTest, ZoomKeysStepAndReset)
+{
+        EXPECT_TRUE(key(GDK_KEY_equal, ctrl));
+        EXPECT_EQ(scale(), 1.2);
+        EXPECT_TRUE(key(GDK_KEY_equal, ctrl | GDK_MOD1_MASK));
+        EXPECT_EQ(scale(), 1.2 * 1.2);
+        EXPECT_TRUE(key(GDK_KEY_minus, ctrl_shift));
+        EXPECT_EQ(scale(), 1.2 * 1.2 / 1.2);
+        EXPECT_TRUE(key(GDK_KEY_0, ctrl));
+        EXPECT_EQ(scale(), 1.0);
+        for (int i = 0; i < 10; ++i)
+                EXPECT_TRUE(key(GDK_KEY_minus, ctrl));
+        EXPECT_EQ(scale(), zoom_scale_min);
+        for (int i = 0; i < 20; ++i)
+                EXPECT_TRUE(key(GDK_KEY_equal, ctrl));
+        EXPECT_EQ(scale(), zoom_scale_max);
+        EXPECT_TRUE(received(""));
+}
+
+TEST_F(InputTest, ReloadReportsAndKeepsTheZoom)
+{
+        EXPECT_TRUE(key(GDK_KEY_equal, ctrl));
+        EXPECT_TRUE(key(GDK_KEY_R, ctrl_shift));
+        EXPECT_TRUE(gtk_info_bar_get_revealed(terminal->infobar));
+        EXPECT_STREQ(gtk_label_get_text(terminal->infobar_label),
+                     "Configuration loaded successfully.");
+        EXPECT_EQ(scale(), 1.2);
+}
+
+TEST_F(InputTest, FindChordRevealsTheBarAndFocusesTheEntry)
+{
+        for (int round = 0; round < 2; ++round) {
+                gtk_window_set_focus(window, GTK_WIDGET(terminal->vte));
+                EXPECT_TRUE(key(GDK_KEY_F, ctrl_shift));
+                EXPECT_TRUE(gtk_revealer_get_reveal_child(terminal->search_revealer));
+                EXPECT_EQ(gtk_window_get_focus(window), GTK_WIDGET(terminal->search_entry));
+        }
+}
+
+// --- Wheel -------------------------------------------------------------------
+
+struct WheelEvent {
+        GdkScrollDirection direction;
+        double dx, dy;
+        guint state;
+};
+
+struct WheelCase {
+        const char* name;
+        std::vector<WheelEvent> events;
+        std::vector<double> scales; // after each event
+        bool consumed;
+};
+
+class Wheel : public InputTest, public testing::WithParamInterface<WheelCase> {};
+
+TEST_P(Wheel, ZoomsOnlyWithControl)
+{
+        auto& c = GetParam();
+        std::vector<double> scales;
+        for (auto& e : c.events) {
+                EXPECT_EQ(scroll(e.direction, e.dx, e.dy, e.state), c.consumed);
+                scales.push_back(scale());
+        }
+        EXPECT_EQ(scales, c.scales);
+}
+
+constexpr auto smooth = GDK_SCROLL_SMOOTH;
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Wheel,
+    testing::Values(
+        WheelCase{"ThreeSmallUpTurns",
+                  {{smooth, 0, -0.4, ctrl}, {smooth, 0, -0.4, ctrl}, {smooth, 0, -0.4, ctrl}},
+                  {1.0, 1.0, 1.2}, true},
+        WheelCase{"OppositeTurnsCancel",
+                  {{smooth, 0, 0.6, ctrl}, {smooth, 0, -0.6, ctrl}, {smooth, 0, 0.6, ctrl}},
+                  {1.0, 1.0, 1.0}, true},
+        WheelCase{"BigTurnIsOneStep", {{smooth, 0, -3.0, ctrl}, {smooth, 0, 3.0, ctrl}},
+                  {1.2, 1.0}, true},
+        WheelCase{"NoSmoothDeltas", {{GDK_SCROLL_UP, 0, 0, ctrl}, {GDK_SCROLL_DOWN, 0, 0, ctrl}},
+                  {1.0, 1.0}, true},
+        WheelCase{"Sideways", {{smooth, -3.0, 0, ctrl}}, {1.0}, true},
+        WheelCase{"WithoutControl", {{smooth, 0, -3.0, 0}, {GDK_SCROLL_UP, 0, 0, GDK_SHIFT_MASK}},
+                  {1.0, 1.0}, false}),
+    [](auto const& info) { return std::string{info.param.name}; });
+
+// --- Clipboard ---------------------------------------------------------------
+
+std::string clipboard_text(GtkClipboard* clipboard)
+{
+        auto text = CharPtr{gtk_clipboard_wait_for_text(clipboard)};
+        return text ? text.get() : "";
+}
+
+TEST_F(InputTest, CopyNeedsASelection)
+{
+        auto clipboard = terminal->priv->clipboard.get();
+        gtk_clipboard_set_text(clipboard, "before", -1);
+        feed_line("copied words");
+        EXPECT_TRUE(key(GDK_KEY_C, ctrl_shift));
+        gtk_menu_item_activate(GTK_MENU_ITEM(terminal->copy_item_text));
+        EXPECT_EQ(clipboard_text(clipboard), "before");
+
+        vte_terminal_select_all(terminal->vte);
+        EXPECT_TRUE(key(GDK_KEY_C, ctrl_shift | GDK_MOD1_MASK));
+        EXPECT_TRUE(clipboard_text(clipboard).starts_with("copied words"));
+        EXPECT_TRUE(received(""));
+}
+
+TEST_F(InputTest, CopyItemsCopyTextAndHtml)
+{
+        auto clipboard = terminal->priv->clipboard.get();
+        feed_line("copied words");
+        vte_terminal_select_all(terminal->vte);
+
+        gtk_menu_item_activate(GTK_MENU_ITEM(terminal->copy_item_html));
+        auto html = SelectionPtr{gtk_clipboard_wait_for_contents(
+            clipboard, gdk_atom_intern_static_string("text/html"))};
+        ASSERT_TRUE(html);
+        // The terminal offers HTML in UTF-16, as browsers expect it.
+        auto utf16 = reinterpret_cast<const gunichar2*>(gtk_selection_data_get_data(html.get()));
+        auto length = gtk_selection_data_get_length(html.get()) / 2;
+        auto utf8 = CharPtr{g_utf16_to_utf8(utf16, length, nullptr, nullptr, nullptr)};
+        ASSERT_TRUE(utf8);
+        std::string markup{utf8.get()};
+        EXPECT_NE(markup.find("copied words"), std::string::npos) << markup;
+        EXPECT_NE(markup.find('<'), std::string::npos) << markup;
+
+        gtk_clipboard_set_text(clipboard, "before", -1);
+        gtk_menu_item_activate(GTK_MENU_ITEM(terminal->copy_item_text));
+        EXPECT_TRUE(clipboard_text(clipboard).starts_with("copied words"));
+        EXPECT_FALSE(gtk_clipboard_wait_is_target_available(
+            clipboard, gdk_atom_intern_static_string("text/html")));
+}
+
+GtkMenuItem* menu_item(GtkMenu* menu, const char* label)
+{
+        GtkMenuItem* found = nullptr;
+        auto children = gtk_container_get_children(GTK_CONTAINER(menu));
+        for (auto l = children; l; l = l->next)
+                if (GTK_IS_MENU_ITEM(l->data) &&
+                    g_strcmp0(gtk_menu_item_get_label(GTK_MENU_ITEM(l->data)), label) == 0)
+                        found = GTK_MENU_ITEM(l->data);
+        g_list_free(children);
+        return found;
+}
+
+TEST_F(InputTest, PasteChordAndItemPasteTheClipboard)
+{
+        auto clipboard = terminal->priv->clipboard.get();
+        gtk_clipboard_set_text(clipboard, "one", -1);
+        EXPECT_TRUE(key(GDK_KEY_V, ctrl_shift));
+        EXPECT_TRUE(received("one"));
+        gtk_clipboard_set_text(clipboard, "two", -1);
+        auto paste = menu_item(terminal->standard_context_menu, "_Paste");
+        ASSERT_NE(paste, nullptr);
+        gtk_menu_item_activate(paste);
+        EXPECT_TRUE(received("onetwo"));
+}
+
+// --- Drops -------------------------------------------------------------------
+
+// A selection as a drop delivers it. GTK has no public way to make one, so
+// it comes through a private selection this process owns.
+struct Offer {
+        std::vector<std::string> uris;
+        std::string text;
+};
+
+void offer_data(GtkClipboard*, GtkSelectionData* data, guint info, gpointer offer) noexcept
+{
+        auto o = static_cast<Offer*>(offer);
+        if (info == 1) {
+                std::vector<char*> uris;
+                for (auto& uri : o->uris)
+                        uris.push_back(uri.data());
+                uris.push_back(nullptr);
+                gtk_selection_data_set_uris(data, uris.data());
+        } else {
+                gtk_selection_data_set_text(data, o->text.data(), int(o->text.size()));
+        }
+}
+
+SelectionPtr dropped(Offer& offer, const char* target)
+{
+        auto clipboard = gtk_clipboard_get(gdk_atom_intern_static_string("BRACKENFOLD_DROP"));
+        const GtkTargetEntry targets[] = {{const_cast<char*>("UTF8_STRING"), 0, 0},
+                                          {const_cast<char*>("text/uri-list"), 0, 1}};
+        gtk_clipboard_set_with_data(clipboard, targets, 2, offer_data, nullptr, &offer);
+        auto data = SelectionPtr{
+            gtk_clipboard_wait_for_contents(clipboard, gdk_atom_intern(target, false))};
+        gtk_clipboard_clear(clipboard);
+        return data;
+}
+
+void drop(Terminal* terminal, GtkSelectionData* data, guint info)
+{
+        g_signal_emit_by_name(terminal->vte, "drag-data-received", nullptr, 1, 1, data,
+                              info, guint(GDK_CURRENT_TIME));
+}
+
+TEST_F(InputTest, DroppedFilesArePastedAsQuotedPaths)
+{
+        Offer offer{{"file:///tmp/a%20b", "", "https://example.org/x?y=1", "file:///tmp/it's"}, ""};
+        auto data = dropped(offer, "text/uri-list");
+        ASSERT_TRUE(data);
+        drop(terminal, data.get(), 1);
+        EXPECT_TRUE(received("'/tmp/a b' https://example.org/x?y=1 '/tmp/it'\\''s'"));
+}
+
+// The shell must get the very bytes of the name, or it names another file.
+TEST_F(InputTest, DroppedNonUtf8NameArrivesByteForByte)
+{
+        Offer offer{{"file:///tmp/%FF%FEx"}, ""};
+        auto data = dropped(offer, "text/uri-list");
+        ASSERT_TRUE(data);
+        drop(terminal, data.get(), 1);
+        Offer marker{{}, "|"};
+        auto text = dropped(marker, "UTF8_STRING");
+        drop(terminal, text.get(), 0);
+        EXPECT_TRUE(received("'/tmp/\xff\xfex'|"));
+}
+
+TEST_F(InputTest, DroppedTextIsPastedUnchanged)
+{
+        Offer offer{{}, " two\twords "};
+        auto data = dropped(offer, "UTF8_STRING");
+        ASSERT_TRUE(data);
+        drop(terminal, data.get(), 0);
+        EXPECT_TRUE(received(" two\twords "));
+}
+
+// A URI drop without a list pastes the empty text; an unknown target
+// pastes nothing. The text dropped last shows nothing came before it.
+TEST_F(InputTest, DropsWithoutUrisOrOfUnknownKindPasteNothing)
+{
+        Offer offer{{}, "plain"};
+        auto data = dropped(offer, "UTF8_STRING");
+        ASSERT_TRUE(data);
+        drop(terminal, data.get(), 1);
+        drop(terminal, data.get(), 2);
+        Offer empty{{"", ""}, ""};
+        auto uris = dropped(empty, "text/uri-list");
+        ASSERT_TRUE(uris);
+        drop(terminal, uris.get(), 1);
+        drop(terminal, data.get(), 0);
+        EXPECT_TRUE(received("plain"));
+}
+
+// --- Title and bell ----------------------------------------------------------
+
+TEST_F(InputTest, WindowTitleFollowsTheTerminalTitle)
+{
+        struct {
+                const char* sequence;
+                const char* title;
+        } const cases[] = {
+            {"\033]2;first\007", "first - brackenfold"},
+            {"\033]0;second one\033\\", "second one - brackenfold"},
+            {"\033]2;\007", "brackenfold"},
+            {"\033]2;%s\007", "%s - brackenfold"},
+        };
+        for (auto& c : cases) {
+                feed(c.sequence);
+                EXPECT_TRUE(iterate_until(
+                    [&] { return g_strcmp0(gtk_window_get_title(window), c.title) == 0; }))
+                    << gtk_window_get_title(window) << " instead of " << c.title;
+        }
+}
+
+TEST_F(InputTest, EveryBellRaisesTheUrgencyHint)
+{
+        EXPECT_FALSE(gtk_window_get_urgency_hint(window));
+        // The terminal drops bells that follow each other too closely, so
+        // the second one rings until it gets through.
+        for (int bell = 0; bell < 2; ++bell) {
+                EXPECT_TRUE(iterate_until([&] {
+                        feed("\007");
+                        iterate_pending();
+                        return gtk_window_get_urgency_hint(window);
+                }));
+                gtk_window_set_urgency_hint(window, false);
+        }
+}
+
+} // namespace
