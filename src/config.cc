@@ -1,18 +1,110 @@
+// Every setting of one reading of the configuration file.
 #include "config.hh"
 
-// Placeholder until the model lands: the font and the palette's defaults.
+#include <array>
+#include <string_view>
+
+namespace {
+
+constexpr auto misc = "misc";
+constexpr auto colours = "colours";
+constexpr auto default_font = "Monospace 12";
+
+struct PaletteDefault {
+        const char* name;
+        const char* normal;
+        const char* bright;
+};
+
+// Entry i is "normal.<name>", entry i + 8 "bright.<name>".
+constexpr std::array<PaletteDefault, 8> palette_defaults{{
+    {"black", "black", "grey50"},
+    {"red", "red3", "red"},
+    {"green", "green3", "green"},
+    {"yellow", "yellow3", "yellow"},
+    {"blue", "blue2", "#5c5cff"},
+    {"magenta", "magenta3", "magenta"},
+    {"cyan", "cyan3", "cyan"},
+    {"white", "grey90", "white"},
+}};
+
+} // namespace
+
 Config::Config() : Config(default_path()) {}
-Config::Config(const std::string& path) : m_reader{path} { load(); }
-std::vector<std::string> Config::get_warnings() const { return m_reader.get_warnings(); }
+
+Config::Config(const std::string& path) : m_reader{path}
+{
+        load();
+}
+
+std::vector<std::string> Config::get_warnings() const
+{
+        return m_reader.get_warnings();
+}
+
 std::string Config::default_path()
 {
-        return CharPtr{g_build_filename(g_get_user_config_dir(), "brackenfold", "config", nullptr)}.get();
+        auto path = CharPtr{g_build_filename(g_get_user_config_dir(), "brackenfold",
+                                             "config", nullptr)};
+        return path.get();
 }
+
+// The reader consumes what it reads, so this sequence is at once the list of
+// valid keys and the order of the warnings; the report of what is left over
+// must come last.
 void Config::load()
 {
-        font = FontPtr{pango_font_description_from_string("Monospace 12")};
-        const char* defaults[16] = {"black", "red3", "green3", "yellow3", "blue2", "magenta3", "cyan3", "grey90",
-                                    "grey50", "red", "green", "yellow", "#5c5cff", "magenta", "cyan", "white"};
-        for (int i = 0; i < 16; ++i)
-                gdk_rgba_parse(&palette[i], defaults[i]);
+        load_misc();
+        load_colours();
+        load_palette();
+        open_with = m_reader.read_open_with({});
+        m_reader.log_unknown_keys();
+}
+
+void Config::load_misc()
+{
+        auto& reader = m_reader;
+        autohide_mouse = reader.read_boolean(misc, "autohide-mouse", false).value_or(false);
+        cursor_shape = reader.read_cursor(misc, "cursor-shape", "block");
+        cursor_blink = reader.read_blink(misc, "cursor-blink", "system");
+        auto font_name = reader.read_string(misc, "font", default_font).value_or(default_font);
+        font = FontPtr{pango_font_description_from_string(font_name.c_str())};
+        scrollback = reader.read_integer(misc, "scrollback", 10000).value_or(10000);
+        scrollbar = reader.read_boolean(misc, "scrollbar", true).value_or(true);
+        allow_hyperlinks = reader.read_boolean(misc, "allow-hyperlinks", false).value_or(false);
+        prefer_osc7 = reader.read_boolean(misc, "prefer-osc7", true).value_or(true);
+        resize_hints = reader.read_boolean(misc, "resize-hints", true).value_or(true);
+        bold_is_bright = reader.read_boolean(misc, "bold-is-bright", false).value_or(false);
+}
+
+// The highlight colours have no key: the terminal keeps its own.
+void Config::load_colours()
+{
+        auto& reader = m_reader;
+        foreground = reader.read_colour(colours, "foreground", std::nullopt);
+        background = reader.read_colour(colours, "background", std::nullopt);
+        cursor_foreground = reader.read_colour(colours, "cursor.foreground", std::nullopt);
+        cursor_background = reader.read_colour(colours, "cursor.background", std::nullopt);
+        bold = reader.read_colour(colours, "bold", std::nullopt);
+}
+
+void Config::load_palette()
+{
+        for (size_t i = 0; i < palette_defaults.size(); ++i) {
+                auto const& entry = palette_defaults[i];
+                palette[i] = read_palette_colour(std::string{"normal."} + entry.name,
+                                                 entry.normal);
+                palette[i + 8] = read_palette_colour(std::string{"bright."} + entry.name,
+                                                     entry.bright);
+        }
+}
+
+GdkRGBA Config::read_palette_colour(const std::string& key, const char* def)
+{
+        if (auto colour = m_reader.read_colour(colours, key, def))
+                return *colour;
+        // Only a failed read yields nothing; the palette has no holes.
+        GdkRGBA colour{};
+        gdk_rgba_parse(&colour, def);
+        return colour;
 }

@@ -51,6 +51,10 @@ public:
 
 private:
         void load();
+        void load_misc();
+        void load_colours();
+        void load_palette();
+        GdkRGBA read_palette_colour(const std::string& key, const char* def);
 
         ConfigReader m_reader;
 };

@@ -14,6 +14,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 struct OpenWithProgram {
@@ -59,6 +61,23 @@ private:
                                    const std::string& group,
                                    const std::string& key);
 
+        template<typename T, typename Get>
+        std::optional<T> consume(const std::string& group,
+                                 const std::string& key,
+                                 std::optional<T> def, Get get);
+        bool check_not_consumed(const std::string& group,
+                                const std::string& key, GError** error) const;
+        bool remove_key(const std::string& group, const std::string& key,
+                        GError** error);
+        std::optional<std::vector<std::string>>
+        list_keys(const std::string& group, GError** error) const;
+
         KeyFilePtr m_key_file;
+        // Keys read successfully, per group. The key file itself is never
+        // changed after loading: unlinking an entry from a GKeyFile walks
+        // the group's whole list, which makes reading a large group
+        // quadratic. Every lookup and listing treats a key in here exactly
+        // as if it had been removed from the key file.
+        std::unordered_map<std::string, std::unordered_set<std::string>> m_consumed;
         std::vector<std::string> m_warnings;
 };

@@ -3,6 +3,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <string_view>
@@ -30,6 +31,51 @@ std::vector<char*> vector_to_argv(const std::vector<std::string>& v)
                 argv.push_back(const_cast<char*>(s.c_str()));
         argv.push_back(nullptr);
         return argv;
+}
+
+// g_shell_parse_argv builds every argument char by char and unquotes it
+// again, which dominates loading a long open-with group. Without quotes,
+// backslashes, comments, tabs or newlines its rules reduce to splitting at
+// blanks; anything else, and a blank command with its error, goes to GLib.
+static std::optional<std::vector<std::string>> split_at_blanks(std::string_view command)
+{
+        std::vector<std::string> argv;
+        argv.reserve(size_t(std::count(command.begin(), command.end(), ' ')) + 1);
+        size_t start = 0;
+        for (size_t i = 0; i <= command.size(); ++i) {
+                auto c = i < command.size() ? command[i] : ' ';
+                switch (c) {
+                case '\'':
+                case '"':
+                case '\\':
+                case '#':
+                case '\t':
+                case '\n':
+                        return std::nullopt;
+                case ' ':
+                        if (i > start)
+                                argv.emplace_back(command.substr(start, i - start));
+                        start = i + 1;
+                        break;
+                default:
+                        break;
+                }
+        }
+        if (argv.empty())
+                return std::nullopt;
+        return argv;
+}
+
+std::optional<std::vector<std::string>> shell_split(const std::string& command,
+                                                    GError** error)
+{
+        if (auto argv = split_at_blanks(command))
+                return argv;
+
+        char** argv = nullptr;
+        if (!g_shell_parse_argv(command.c_str(), nullptr, &argv, error))
+                return std::nullopt;
+        return strv_to_vector(StrvPtr{argv}.get());
 }
 
 void warning(const char* message)

@@ -81,6 +81,10 @@ std::vector<std::string> strv_to_vector(const char* const* strv);
 // A NULL-terminated view of a vector of strings, valid while `v` lives.
 std::vector<char*> vector_to_argv(const std::vector<std::string>& v);
 
+// Splits a command line as g_shell_parse_argv does, with its errors.
+std::optional<std::vector<std::string>> shell_split(const std::string& command,
+                                                    GError** error);
+
 // Prints "brackenfold: MESSAGE" as one line on standard error.
 void warning(const char* message);
 

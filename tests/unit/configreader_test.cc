@@ -1,0 +1,362 @@
+#include "configreader.hh"
+#include "config_files.hh"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Loads `text` as the configuration, runs `reads`, then reports the
+// leftovers as the model does; what is printed is kept for comparison.
+struct Reading {
+        std::string result;
+        std::vector<std::string> warnings;
+        std::string printed;
+};
+
+template<typename F>
+Reading read_config(std::string_view text, F&& reads)
+{
+        ConfigFile file;
+        file.write(text);
+        Reading reading;
+        reading.printed = stderr_of([&] {
+                ConfigReader reader{file.path()};
+                reading.result = reads(reader);
+                reader.log_unknown_keys();
+                reading.warnings = reader.get_warnings();
+        });
+        return reading;
+}
+
+void expect_warnings(const Reading& reading, const std::vector<std::string>& messages)
+{
+        EXPECT_EQ(reading.warnings, bullets(messages));
+        EXPECT_EQ(reading.printed, printed(messages));
+}
+
+template<typename T>
+std::string show(const std::optional<T>& value)
+{
+        if (!value)
+                return "none";
+        if constexpr (std::is_same_v<T, std::string>)
+                return "'" + *value + "'";
+        else
+                return std::to_string(*value);
+}
+
+// --- The consuming read ------------------------------------------------------
+
+struct ReadCase {
+        const char* name;
+        std::string text;
+        std::function<std::string(ConfigReader&)> reads;
+        std::string result;
+        std::vector<std::string> warnings;
+};
+
+void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
+
+class ConsumingRead : public testing::TestWithParam<ReadCase> {};
+
+TEST_P(ConsumingRead, YieldsValueOrDefaultAndReportsTheRest)
+{
+        auto const& c = GetParam();
+        auto reading = read_config(c.text, c.reads);
+        EXPECT_EQ(reading.result, c.result);
+        expect_warnings(reading, c.warnings);
+}
+
+auto integer(const char* key, std::optional<int> def)
+{
+        return [=](ConfigReader& r) { return show(r.read_integer("g", key, def)); };
+}
+
+auto boolean(const char* key, std::optional<bool> def)
+{
+        return [=](ConfigReader& r) { return show(r.read_boolean("g", key, def)); };
+}
+
+auto string(const char* key, std::optional<std::string> def)
+{
+        return [=](ConfigReader& r) { return show(r.read_string("g", key, def)); };
+}
+
+const std::string not_utf8 = "[g]\ns=caf\xe9\n";
+
+INSTANTIATE_TEST_SUITE_P(ConfigReader, ConsumingRead, testing::Values(
+    ReadCase{"Integer", "[g]\nn=5\n", integer("n", 7), "5", {}},
+    ReadCase{"NegativeInteger", "[g]\nn=-12\n", integer("n", 7), "-12", {}},
+    ReadCase{"AbsentKeyGivesDefault", "[g]\n", integer("n", 7), "7", {}},
+    ReadCase{"AbsentGroupGivesDefault", "[h]\n", integer("n", 7), "7", {}},
+    ReadCase{"AbsentWithoutDefault", "[g]\n", integer("n", std::nullopt), "none", {}},
+    ReadCase{"SecondReadGetsDefault", "[g]\nn=5\n",
+             [](ConfigReader& r) {
+                     auto first = show(r.read_integer("g", "n", 7));
+                     return first + "," + show(r.read_integer("g", "n", 7));
+             },
+             "5,7", {}},
+    // Values that cannot be interpreted fall back silently and, having been
+    // asked for, are not unknown.
+    ReadCase{"IntegerWord", "[g]\nn=five\n", integer("n", 7), "7", {}},
+    ReadCase{"IntegerOutOfRange", "[g]\nn=99999999999\n", integer("n", 7), "7", {}},
+    ReadCase{"IntegerWordWithoutDefault", "[g]\nn=five\n", integer("n", std::nullopt), "none", {}},
+    ReadCase{"Boolean", "[g]\nb=false\n", boolean("b", true), "0", {}},
+    ReadCase{"BooleanWord", "[g]\nb=yes\n", boolean("b", true), "1", {}},
+    ReadCase{"BooleanNumberWord", "[g]\nb=2\n", boolean("b", false), "0", {}},
+    ReadCase{"StringUnescaped", "[g]\ns=\\sa\\tb\\\\\n", string("s", "d"), "' a\tb\\'", {}},
+    ReadCase{"StringBadEscape", "[g]\ns=a\\q\n", string("s", "d"), "'d'", {}},
+    ReadCase{"StringNotUtf8", not_utf8, string("s", "d"), "'d'",
+             {string_message(not_utf8, "g", "s"), "unknown or duplicate key in config: g.s"}},
+    ReadCase{"KeyGivenTwice", "[g]\nn=1\nn=2\n", integer("n", 7), "2",
+             {"unknown or duplicate key in config: g.n"}},
+    ReadCase{"KeyGivenThreeTimes", "[g]\nn=1\nn=2\nn=3\n", integer("n", 7), "3",
+             {"unknown or duplicate keys in config: g.n, g.n"}},
+    ReadCase{"KeyTwiceInRepeatedGroup", "[g]\nn=1\n[h]\n[g]\nn=2\n", integer("n", 7), "2",
+             {"unknown or duplicate key in config: g.n"}},
+    ReadCase{"UnknownKeysAndGroups",
+             "[g]\nx=0\nn=1\ny=2\n[empty]\n[other]\nz=3\n", integer("n", 7), "1",
+             {"unknown or duplicate keys in config: g.x, g.y, other.z"}}),
+    [](auto const& info) { return std::string{info.param.name}; });
+
+// --- Colours -----------------------------------------------------------------
+
+struct ColourCase {
+        const char* name;
+        std::optional<std::string> value; // absent when unset
+        std::optional<std::string> def;
+        std::optional<std::string> colour; // as the colour parser reads it
+        std::vector<std::string> warnings;
+};
+
+void PrintTo(const ColourCase& c, std::ostream* os) { *os << c.name; }
+
+class ColourRead : public testing::TestWithParam<ColourCase> {};
+
+std::optional<GdkRGBA> parse_colour(const std::optional<std::string>& text)
+{
+        GdkRGBA rgba{};
+        if (!text)
+                return std::nullopt;
+        EXPECT_TRUE(gdk_rgba_parse(&rgba, text->c_str())) << *text;
+        return rgba;
+}
+
+TEST_P(ColourRead, ParsesOrWarns)
+{
+        auto const& c = GetParam();
+        auto text = std::string{"[colours]\n"} + (c.value ? "fg=" + *c.value + "\n" : "");
+        std::optional<GdkRGBA> colour;
+        auto reading = read_config(text, [&](ConfigReader& r) {
+                colour = r.read_colour("colours", "fg", c.def);
+                return "";
+        });
+        auto expected = parse_colour(c.colour);
+        ASSERT_EQ(colour.has_value(), expected.has_value());
+        if (expected) {
+                EXPECT_TRUE(gdk_rgba_equal(&*colour, &*expected));
+        }
+        expect_warnings(reading, c.warnings);
+}
+
+INSTANTIATE_TEST_SUITE_P(ConfigReader, ColourRead, testing::Values(
+    ColourCase{"Name", "grey50", std::nullopt, "#7f7f7f", {}},
+    ColourCase{"Hex", "#5c5cff", "red", "rgb(92,92,255)", {}},
+    ColourCase{"Functional", "rgba(255,0,0,0.5)", std::nullopt, "rgba(255,0,0,0.5)", {}},
+    ColourCase{"AbsentGivesDefault", std::nullopt, "red3", "red3", {}},
+    ColourCase{"AbsentWithoutDefault", std::nullopt, std::nullopt, std::nullopt, {}},
+    ColourCase{"WordGivesDefault", "blurple", "red3", "red3",
+               {"invalid colour 'blurple' in colours.fg"}},
+    ColourCase{"EmptyGivesDefault", "", "red3", "red3",
+               {"invalid colour '' in colours.fg"}},
+    ColourCase{"WordWithoutDefault", "blurple", std::nullopt, std::nullopt,
+               {"invalid colour 'blurple' in colours.fg"}}),
+    [](auto const& info) { return std::string{info.param.name}; });
+
+// --- Cursor shape and blink mode ------------------------------------------------
+
+template<typename T>
+struct WordCase {
+        const char* name;
+        std::optional<std::string> value;
+        std::string def;
+        T result;
+        std::vector<std::string> warnings;
+};
+
+template<typename T>
+void PrintTo(const WordCase<T>& c, std::ostream* os) { *os << c.name; }
+
+std::string misc_line(const std::optional<std::string>& value, const char* key)
+{
+        return std::string{"[misc]\n"} + (value ? std::string{key} + "=" + *value + "\n" : "");
+}
+
+using CursorCase = WordCase<VteCursorShape>;
+class CursorRead : public testing::TestWithParam<CursorCase> {};
+
+TEST_P(CursorRead, MatchesWordsExactly)
+{
+        auto const& c = GetParam();
+        VteCursorShape shape{};
+        auto reading = read_config(misc_line(c.value, "cursor-shape"), [&](ConfigReader& r) {
+                shape = r.read_cursor("misc", "cursor-shape", c.def);
+                return "";
+        });
+        EXPECT_EQ(shape, c.result);
+        expect_warnings(reading, c.warnings);
+}
+
+INSTANTIATE_TEST_SUITE_P(ConfigReader, CursorRead, testing::Values(
+    CursorCase{"Block", "block", "beam", VTE_CURSOR_SHAPE_BLOCK, {}},
+    CursorCase{"Beam", "beam", "block", VTE_CURSOR_SHAPE_IBEAM, {}},
+    CursorCase{"Underline", "underline", "block", VTE_CURSOR_SHAPE_UNDERLINE, {}},
+    CursorCase{"AbsentGivesDefault", std::nullopt, "beam", VTE_CURSOR_SHAPE_IBEAM, {}},
+    CursorCase{"Capitalised", "Block", "beam", VTE_CURSOR_SHAPE_BLOCK,
+               {"invalid cursor shape 'Block' in misc.cursor-shape"}},
+    CursorCase{"Capitals", "BEAM", "underline", VTE_CURSOR_SHAPE_BLOCK,
+               {"invalid cursor shape 'BEAM' in misc.cursor-shape"}},
+    CursorCase{"Empty", "", "beam", VTE_CURSOR_SHAPE_BLOCK,
+               {"invalid cursor shape '' in misc.cursor-shape"}}),
+    [](auto const& info) { return std::string{info.param.name}; });
+
+using BlinkCase = WordCase<VteCursorBlinkMode>;
+class BlinkRead : public testing::TestWithParam<BlinkCase> {};
+
+TEST_P(BlinkRead, MatchesWordsExactly)
+{
+        auto const& c = GetParam();
+        VteCursorBlinkMode mode{};
+        auto reading = read_config(misc_line(c.value, "cursor-blink"), [&](ConfigReader& r) {
+                mode = r.read_blink("misc", "cursor-blink", c.def);
+                return "";
+        });
+        EXPECT_EQ(mode, c.result);
+        expect_warnings(reading, c.warnings);
+}
+
+INSTANTIATE_TEST_SUITE_P(ConfigReader, BlinkRead, testing::Values(
+    BlinkCase{"True", "true", "system", VTE_CURSOR_BLINK_ON, {}},
+    BlinkCase{"False", "false", "system", VTE_CURSOR_BLINK_OFF, {}},
+    BlinkCase{"System", "system", "true", VTE_CURSOR_BLINK_SYSTEM, {}},
+    BlinkCase{"AbsentGivesDefault", std::nullopt, "false", VTE_CURSOR_BLINK_OFF, {}},
+    BlinkCase{"InvalidIgnoresDefault", "on", "false", VTE_CURSOR_BLINK_SYSTEM,
+              {"invalid cursor blink setting 'on' in misc.cursor-blink"}},
+    BlinkCase{"Capitalised", "True", "true", VTE_CURSOR_BLINK_SYSTEM,
+              {"invalid cursor blink setting 'True' in misc.cursor-blink"}}),
+    [](auto const& info) { return std::string{info.param.name}; });
+
+// --- Open-with programs --------------------------------------------------------
+
+struct OpenWithCase {
+        const char* name;
+        std::string group;
+        std::vector<OpenWithProgram> programs;
+        std::vector<std::string> warnings;
+};
+
+void PrintTo(const OpenWithCase& c, std::ostream* os) { *os << c.name; }
+
+class OpenWithRead : public testing::TestWithParam<OpenWithCase> {};
+
+const std::vector<OpenWithProgram> some_default{{"fallback", {"fallback", "%"}}};
+
+TEST_P(OpenWithRead, AcceptsCommandsWithAPlaceholder)
+{
+        auto const& c = GetParam();
+        std::vector<OpenWithProgram> programs;
+        auto reading = read_config("[open-with]\n" + c.group, [&](ConfigReader& r) {
+                programs = r.read_open_with(some_default);
+                return "";
+        });
+        EXPECT_EQ(programs, c.programs);
+        expect_warnings(reading, c.warnings);
+}
+
+INSTANTIATE_TEST_SUITE_P(ConfigReader, OpenWithRead, testing::Values(
+    OpenWithCase{"EmptyGroup", "", {}, {}},
+    OpenWithCase{"InFileOrder",
+                 "zeta=zeta --new-tab %\nalpha=\"my viewer\" '%' \"a b\"\n",
+                 {{"zeta", {"zeta", "--new-tab", "%"}},
+                  {"alpha", {"my viewer", "%", "a b"}}},
+                 {}},
+    OpenWithCase{"UnbalancedQuote", "bad=viewer 'oops %\nok=ok %\n",
+                 {{"ok", {"ok", "%"}}},
+                 {"ignoring open-with.bad due to malformed command: " +
+                  shell_message("viewer 'oops %")}},
+    OpenWithCase{"EmptyValue", "empty=\n", {},
+                 {"ignoring open-with.empty due to malformed command: " + shell_message("")}},
+    OpenWithCase{"PlaceholderInsideArgument", "glued=browser --url=%\n", {},
+                 {"ignoring command in open-with.glued: missing '%'"}},
+    OpenWithCase{"KeyGivenTwice", "a=first %\nb=b %\na=second %\n",
+                 {{"a", {"second", "%"}}, {"b", {"b", "%"}}},
+                 {"unknown or duplicate key in config: open-with.a"}}),
+    [](auto const& info) { return std::string{info.param.name}; });
+
+TEST(ConfigReaderOpenWith, AbsentGroupGivesCopyOfDefault)
+{
+        std::vector<OpenWithProgram> programs;
+        auto reading = read_config("[misc]\n", [&](ConfigReader& r) {
+                programs = r.read_open_with(some_default);
+                return "";
+        });
+        EXPECT_EQ(programs, some_default);
+        expect_warnings(reading, {});
+}
+
+// --- Warnings ------------------------------------------------------------------
+
+TEST(ConfigReaderWarnings, PrintedRawAndStoredEscaped)
+{
+        ConfigFile file;
+        std::vector<std::string> warnings;
+        auto out = stderr_of([&] {
+                ConfigReader reader{file.path()};
+                reader.append_warning("<b>bold</b> & 'single' \"double\"");
+                warnings = reader.get_warnings();
+        });
+        EXPECT_EQ(out, "brackenfold: <b>bold</b> & 'single' \"double\"\n");
+        EXPECT_EQ(warnings, std::vector<std::string>{
+                                "• &lt;b&gt;bold&lt;/b&gt; &amp; &apos;single&apos; &quot;double&quot;"});
+}
+
+// The key file takes key names that are not UTF-8; the stored line must
+// still be valid markup.
+TEST(ConfigReaderWarnings, KeyNameNotUtf8IsStoredAsValidText)
+{
+        auto reading = read_config("[g]\nk\xff=1\n", [](ConfigReader&) { return ""; });
+        EXPECT_EQ(reading.printed, "brackenfold: unknown or duplicate key in config: g.k\xff\n");
+        EXPECT_EQ(reading.warnings,
+                  std::vector<std::string>{"• unknown or duplicate key in config: g.k\uFFFD"});
+}
+
+TEST(ConfigReaderWarnings, GetWarningsReturnsAnIndependentCopy)
+{
+        ConfigFile file;
+        stderr_of([&] {
+                ConfigReader reader{file.path()};
+                EXPECT_TRUE(reader.get_warnings().empty());
+                reader.append_warning("one");
+                auto first = reader.get_warnings();
+                first.clear();
+                first.push_back("changed");
+                EXPECT_EQ(reader.get_warnings(), std::vector<std::string>{"• one"});
+        });
+}
+
+TEST(ConfigReaderWarnings, ReportingUnknownKeysRemovesNothing)
+{
+        auto reading = read_config("[g]\nx=1\n", [](ConfigReader& r) {
+                r.log_unknown_keys();
+                return "";
+        });
+        expect_warnings(reading, {"unknown or duplicate key in config: g.x",
+                                  "unknown or duplicate key in config: g.x"});
+}
+
+} // namespace

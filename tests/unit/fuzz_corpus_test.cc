@@ -1,0 +1,55 @@
+// Replays the fuzzer's seed corpus through the model with the normal build,
+// so the inputs that once broke the reader stay covered by every test run.
+#include "config.hh"
+#include "config_files.hh"
+
+#include <pango/pango.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> corpus_files()
+{
+        auto srcdir = g_getenv("TEST_SRCDIR");
+        auto dir_path = std::string{srcdir ? srcdir : "tests"} + "/fuzz/corpus";
+        std::vector<std::string> files;
+        Error error;
+        auto dir = Owned<GDir, g_dir_close>{g_dir_open(dir_path.c_str(), 0, error.out())};
+        if (!dir)
+                return files;
+        while (auto name = g_dir_read_name(dir.get()))
+                files.push_back(dir_path + "/" + name);
+        return files;
+}
+
+bool is_markup(const std::string& text)
+{
+        return pango_parse_markup(text.c_str(), -1, 0, nullptr, nullptr, nullptr, nullptr);
+}
+
+TEST(FuzzCorpus, EveryInputLoadsIntoASoundConfig)
+{
+        auto files = corpus_files();
+        ASSERT_GE(files.size(), 5u) << "seed corpus not found; is TEST_SRCDIR set?";
+        for (auto const& path : files) {
+                SCOPED_TRACE(path);
+                std::unique_ptr<Config> config;
+                auto out = stderr_of([&] { config = std::make_unique<Config>(path); });
+                auto warnings = config->get_warnings();
+                EXPECT_EQ(warnings.empty(), out.empty());
+                for (auto const& line : warnings) {
+                        EXPECT_TRUE(line.starts_with("• ")) << line;
+                        EXPECT_TRUE(g_utf8_validate(line.c_str(), -1, nullptr)) << line;
+                        EXPECT_TRUE(is_markup(line)) << line;
+                }
+                for (auto const& program : config->open_with)
+                        EXPECT_NE(std::ranges::find(program.argv, "%"), program.argv.end());
+                EXPECT_NE(config->font, nullptr);
+        }
+}
+
+} // namespace
