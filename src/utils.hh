@@ -4,6 +4,11 @@
 #include <gio/gio.h>
 #include <glib.h>
 
+// Precondition messages name the operation, as they would in C, rather than
+// its whole C++ signature.
+#undef G_STRFUNC
+#define G_STRFUNC (static_cast<const char*>(__func__))
+
 #include <exception>
 #include <memory>
 #include <optional>

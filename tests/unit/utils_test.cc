@@ -50,3 +50,35 @@ TEST_F(ShellTest, UnsetShellFallsBackToTheUserDatabase)
 }
 
 } // namespace
+
+namespace {
+
+TEST(Warning, PrintsOneLineUnchanged)
+{
+        testing::internal::CaptureStderr();
+        warning("a <b>&amp; \"quoted\"\nsecond line");
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  "brackenfold: a <b>&amp; \"quoted\"\nsecond line\n");
+}
+
+TEST(Warning, NullMessageIsRefusedByName)
+{
+        std::string logged;
+        auto fatal = g_log_set_always_fatal(GLogLevelFlags(G_LOG_FATAL_MASK));
+        auto id = g_log_set_handler(
+            nullptr, G_LOG_LEVEL_CRITICAL,
+            [](const char*, GLogLevelFlags, const char* message, gpointer data) {
+                    *static_cast<std::string*>(data) = message;
+            },
+            &logged);
+        testing::internal::CaptureStderr();
+        warning(nullptr);
+        auto printed = testing::internal::GetCapturedStderr();
+        g_log_remove_handler(nullptr, id);
+        g_log_set_always_fatal(fatal);
+
+        EXPECT_EQ(logged, "warning: assertion 'message != NULL' failed");
+        EXPECT_EQ(printed, "");
+}
+
+} // namespace
