@@ -258,48 +258,47 @@ std::optional<GdkRGBA> ConfigReader::read_colour(const std::string& group,
         return std::nullopt;
 }
 
+template<typename T>
+T ConfigReader::read_word(const std::string& group, const std::string& key,
+                          const std::string& def, Words<T> words, T fallback,
+                          const char* message)
+{
+        auto text = read_string(group, key, def);
+        if (!text)
+                return fallback;
+        for (auto [word, value] : words)
+                if (*text == word)
+                        return value;
+        append_warning(printf_string(message, text->c_str(), group.c_str(), key.c_str()));
+        return fallback;
+}
+
 VteCursorShape ConfigReader::read_cursor(const std::string& group,
                                          const std::string& key,
                                          const std::string& def)
 {
-        constexpr std::array<std::pair<std::string_view, VteCursorShape>, 3> shapes{{
-            {"block", VTE_CURSOR_SHAPE_BLOCK},
-            {"beam", VTE_CURSOR_SHAPE_IBEAM},
-            {"underline", VTE_CURSOR_SHAPE_UNDERLINE},
-        }};
-        auto text = read_string(group, key, def);
-        if (!text)
-                return VTE_CURSOR_SHAPE_BLOCK;
-        for (auto [word, shape] : shapes)
-                if (*text == word)
-                        return shape;
-
-        /* Translators: the value as written, then the group and the key. */
-        append_warning(printf_string(_("invalid cursor shape '%s' in %s.%s"),
-                                     text->c_str(), group.c_str(), key.c_str()));
-        return VTE_CURSOR_SHAPE_BLOCK;
+        return read_word<VteCursorShape>(
+            group, key, def,
+            {{"block", VTE_CURSOR_SHAPE_BLOCK},
+             {"beam", VTE_CURSOR_SHAPE_IBEAM},
+             {"underline", VTE_CURSOR_SHAPE_UNDERLINE}},
+            VTE_CURSOR_SHAPE_BLOCK,
+            /* Translators: the value as written, then the group and the key. */
+            _("invalid cursor shape '%s' in %s.%s"));
 }
 
 VteCursorBlinkMode ConfigReader::read_blink(const std::string& group,
                                             const std::string& key,
                                             const std::string& def)
 {
-        constexpr std::array<std::pair<std::string_view, VteCursorBlinkMode>, 3> modes{{
-            {"true", VTE_CURSOR_BLINK_ON},
-            {"false", VTE_CURSOR_BLINK_OFF},
-            {"system", VTE_CURSOR_BLINK_SYSTEM},
-        }};
-        auto text = read_string(group, key, def);
-        if (!text)
-                return VTE_CURSOR_BLINK_SYSTEM;
-        for (auto [word, mode] : modes)
-                if (*text == word)
-                        return mode;
-
-        /* Translators: the value as written, then the group and the key. */
-        append_warning(printf_string(_("invalid cursor blink setting '%s' in %s.%s"),
-                                     text->c_str(), group.c_str(), key.c_str()));
-        return VTE_CURSOR_BLINK_SYSTEM;
+        return read_word<VteCursorBlinkMode>(
+            group, key, def,
+            {{"true", VTE_CURSOR_BLINK_ON},
+             {"false", VTE_CURSOR_BLINK_OFF},
+             {"system", VTE_CURSOR_BLINK_SYSTEM}},
+            VTE_CURSOR_BLINK_SYSTEM,
+            /* Translators: the value as written, then the group and the key. */
+            _("invalid cursor blink setting '%s' in %s.%s"));
 }
 
 std::vector<OpenWithProgram>

@@ -11,11 +11,13 @@
 #include <gdk/gdk.h>
 #include <vte/vte.h>
 
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 struct OpenWithProgram {
@@ -57,6 +59,17 @@ public:
         read_open_with(const std::vector<OpenWithProgram>& def);
 
 private:
+        template<typename T>
+        using Words = std::initializer_list<std::pair<std::string_view, T>>;
+
+        // One of a fixed set of words, matched exactly; anything else is
+        // warned about with `message` (value, group, key) and gives
+        // `fallback`, whatever the default was.
+        template<typename T>
+        T read_word(const std::string& group, const std::string& key,
+                    const std::string& def, Words<T> words, T fallback,
+                    const char* message);
+
         void handle_key_file_error(const GError* error,
                                    const std::string& group,
                                    const std::string& key);
