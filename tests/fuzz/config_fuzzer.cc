@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -78,8 +80,26 @@ void check_shell_split(const std::string& command)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-        // A failed precondition inside the model is a finding too.
-        g_log_set_always_fatal(GLogLevelFlags(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING));
+        // A failed precondition or warning inside the model is a finding too.
+        // GLib ends a fatal log with a breakpoint trap, which libFuzzer does
+        // not catch, so the input would be lost: abort instead, after
+        // printing the message on standard output (the fuzz target closes
+        // standard error to keep the configuration warnings quiet).
+        g_log_set_writer_func(
+            [](GLogLevelFlags level, const GLogField* fields, gsize n_fields,
+               gpointer) -> GLogWriterOutput {
+                    constexpr auto fatal = G_LOG_LEVEL_ERROR | G_LOG_LEVEL_CRITICAL |
+                                           G_LOG_LEVEL_WARNING;
+                    if (!(level & fatal))
+                            return G_LOG_WRITER_HANDLED;
+                    for (gsize i = 0; i < n_fields; ++i)
+                            if (g_str_equal(fields[i].key, "MESSAGE"))
+                                    std::printf("fatal log: %s\n",
+                                                static_cast<const char*>(fields[i].value));
+                    std::fflush(stdout);
+                    std::abort();
+            },
+            nullptr, nullptr);
         return 0;
 }
 
