@@ -81,3 +81,14 @@ void TerminalTest::TearDown()
         remove_config();
         iterate_pending();
 }
+
+void TerminalTest::show_text(const std::string& text, std::string_view mark_prefix)
+{
+        auto mark = std::string{mark_prefix} + std::to_string(++m_shown_texts);
+        auto bytes = "\033[H\033[2J" + text + mark;
+        vte_terminal_feed(terminal->vte, bytes.data(), gssize(bytes.size()));
+        ASSERT_TRUE(iterate_until([&] {
+                auto shown = CharPtr{vte_terminal_get_text(terminal->vte, nullptr, nullptr, nullptr)};
+                return shown && std::string_view{shown.get()}.find(mark) != std::string_view::npos;
+        }));
+}

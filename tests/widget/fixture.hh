@@ -26,6 +26,11 @@ protected:
         void SetUp() override;
         void TearDown() override;
 
+        // Clears the screen and writes `text` from its top left cell, then a
+        // mark of its own (`mark_prefix` and a number); waits until the
+        // terminal shows the mark, so everything before it has been parsed.
+        void show_text(const std::string& text, std::string_view mark_prefix = " #");
+
         // Recreates the terminal, e.g. after writing a configuration that
         // must be read at construction.
         void recreate();
@@ -34,4 +39,7 @@ protected:
         Terminal* terminal = nullptr;
         // The command the terminal runs; a child that stays put.
         std::vector<std::string> command{"sleep", "1000"};
+
+private:
+        int m_shown_texts = 0;
 };

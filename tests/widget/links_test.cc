@@ -169,21 +169,6 @@ protected:
                 return nullptr;
         }
 
-        // Clears the screen and writes `text` from its top left cell, then a
-        // mark of its own; waits until the terminal shows the mark.
-        void show_text(const std::string& text)
-        {
-                auto mark = " #" + std::to_string(++shown_texts);
-                auto bytes = "\033[H\033[2J" + text + mark;
-                vte_terminal_feed(terminal->vte, bytes.data(), gssize(bytes.size()));
-                ASSERT_TRUE(iterate_until([&] {
-                        auto shown = CharPtr{vte_terminal_get_text(terminal->vte, nullptr, nullptr, nullptr)};
-                        return shown && std::string_view{shown.get()}.find(mark) != std::string_view::npos;
-                }));
-        }
-
-        int shown_texts = 0;
-
         EventPtr button_event(GdkEventType type, guint button, int column, int row,
                               guint state = 0)
         {

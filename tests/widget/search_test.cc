@@ -21,24 +21,13 @@ protected:
                 ASSERT_TRUE(iterate_until([&] {
                         return gtk_widget_get_mapped(GTK_WIDGET(terminal->search_entry));
                 }));
-                show_lines("alpha one\r\nbeta two\r\nALPHA three\r\nalpha four\r\n");
+                show_text("alpha one\r\nbeta two\r\nALPHA three\r\nalpha four\r\n", "mark");
         }
 
         void TearDown() override
         {
                 g_signal_handler_disconnect(terminal->search_entry, changes_handler);
                 TerminalTest::TearDown();
-        }
-
-        void show_lines(const std::string& text)
-        {
-                auto mark = "mark" + std::to_string(++shown);
-                auto bytes = "\033[H\033[2J" + text + mark;
-                vte_terminal_feed(terminal->vte, bytes.data(), gssize(bytes.size()));
-                ASSERT_TRUE(iterate_until([&] {
-                        auto all = CharPtr{vte_terminal_get_text(terminal->vte, nullptr, nullptr, nullptr)};
-                        return all && std::string_view{all.get()}.find(mark) != std::string_view::npos;
-                }));
         }
 
         // Types a pattern the way the user does: the entry reports the
@@ -121,7 +110,6 @@ protected:
 
         int changes = 0;
         gulong changes_handler = 0;
-        int shown = 0;
 };
 
 // Lower case does not find upper case, and the first match is selected
@@ -159,7 +147,7 @@ TEST_F(SearchTest, CaretAndDollarMatchAtEveryLine)
 
 TEST_F(SearchTest, ReturnStepsDownAndShiftReturnUp)
 {
-        show_lines("m1\r\nm2\r\nm3\r\nm4\r\n");
+        show_text("m1\r\nm2\r\nm3\r\nm4\r\n", "mark");
         type("m[1-4]");
         auto start = selected();
         ASSERT_EQ(start.size(), 2u);
@@ -235,7 +223,7 @@ TEST_F(SearchTest, NoMatchShowsNoResultsUntilTheTextChanges)
         expect_buttons(true);
 
         // A later match is found, but the look stays.
-        show_lines("gamma\r\n");
+        show_text("gamma\r\n", "mark");
         key(GDK_KEY_Return);
         EXPECT_EQ(selected(), "gamma");
         expect_no_results();
