@@ -49,6 +49,14 @@ std::string escape_markup(const std::string& message)
         return escaped.get();
 }
 
+// The key file's own answer for a key it does not have.
+void set_key_not_found(GError** error, const std::string& group, const std::string& key)
+{
+        g_set_error(error, G_KEY_FILE_ERROR, G_KEY_FILE_ERROR_KEY_NOT_FOUND,
+                    "Key file does not have key “%s” in group “%s”",
+                    key.c_str(), group.c_str());
+}
+
 bool has_placeholder(const std::vector<std::string>& argv)
 {
         return std::ranges::find(argv, "%") != argv.end();
@@ -89,9 +97,7 @@ bool ConfigReader::check_not_consumed(const std::string& group,
         auto consumed = m_consumed.find(group);
         if (consumed == m_consumed.end() || !consumed->second.contains(key))
                 return true;
-        g_set_error(error, G_KEY_FILE_ERROR, G_KEY_FILE_ERROR_KEY_NOT_FOUND,
-                    "Key file does not have key “%s” in group “%s”",
-                    key.c_str(), group.c_str());
+        set_key_not_found(error, group, key);
         return false;
 }
 
@@ -102,44 +108,54 @@ bool ConfigReader::remove_key(const std::string& group, const std::string& key,
                 return false;
         if (!g_key_file_has_key(m_key_file.get(), group.c_str(), key.c_str(), error)) {
                 if (error && !*error)
-                        g_set_error(error, G_KEY_FILE_ERROR,
-                                    G_KEY_FILE_ERROR_KEY_NOT_FOUND,
-                                    "Key file does not have key “%s” in group “%s”",
-                                    key.c_str(), group.c_str());
+                        set_key_not_found(error, group, key);
                 return false;
         }
         m_consumed[group].insert(key);
         return true;
 }
 
-std::optional<std::vector<std::string>>
-ConfigReader::list_keys(const std::string& group, GError** error) const
+const std::vector<std::string>* ConfigReader::listing(const std::string& group,
+                                                      GError** error)
 {
-        gsize length = 0;
+        // The key file never changes after loading, so neither does a
+        // group's listing.
+        if (auto listed = m_listings.find(group); listed != m_listings.end())
+                return &listed->second;
         auto strv = StrvPtr{g_key_file_get_keys(m_key_file.get(), group.c_str(),
-                                                &length, error)};
+                                                nullptr, error)};
         if (!strv)
+                return nullptr;
+        return &m_listings.emplace(group, strv_to_vector(strv.get())).first->second;
+}
+
+std::optional<std::vector<std::string_view>>
+ConfigReader::list_keys(const std::string& group, GError** error)
+{
+        auto keys = listing(group, error);
+        if (!keys)
                 return std::nullopt;
         auto consumed = m_consumed.find(group);
         // Each consumed key takes exactly one listing with it.
-        if (consumed != m_consumed.end() && consumed->second.size() == length)
-                return std::vector<std::string>{};
-        auto keys = strv_to_vector(strv.get());
+        if (consumed != m_consumed.end() && consumed->second.size() == keys->size())
+                return std::vector<std::string_view>{};
         if (consumed == m_consumed.end() || consumed->second.empty())
-                return keys;
+                return std::vector<std::string_view>(keys->begin(), keys->end());
 
         // Of a key given twice the key file answers with, and removes, the
         // last occurrence; the earlier ones stay listed.
         std::unordered_set<std::string_view> removed;
-        std::vector<bool> keep(keys.size(), true);
-        for (auto i = keys.size(); i-- > 0;)
-                if (consumed->second.contains(keys[i]) && removed.insert(keys[i]).second)
+        std::vector<bool> keep(keys->size(), true);
+        for (auto i = keys->size(); i-- > 0;) {
+                auto const& key = (*keys)[i];
+                if (consumed->second.contains(key) && removed.insert(key).second)
                         keep[i] = false;
+        }
 
-        std::vector<std::string> left;
-        for (size_t i = 0; i < keys.size(); ++i)
+        std::vector<std::string_view> left;
+        for (size_t i = 0; i < keys->size(); ++i)
                 if (keep[i])
-                        left.push_back(std::move(keys[i]));
+                        left.emplace_back((*keys)[i]);
         return left;
 }
 
@@ -150,14 +166,19 @@ std::optional<T> ConfigReader::consume(const std::string& group,
                                        const std::string& key,
                                        std::optional<T> def, Get get)
 {
+        // Claimed before the read, so the key is looked up once; a failed
+        // read gives the claim back.
+        auto& consumed = m_consumed[group];
+        auto [claim, unclaimed] = consumed.insert(key);
         Error error;
         std::optional<T> value;
-        if (check_not_consumed(group, key, error.out()))
+        if (unclaimed) {
                 value = get(group.c_str(), key.c_str(), error.out());
-        // A key just read is there to be removed: no second lookup.
-        if (!error) {
-                m_consumed[group].insert(key);
-                return value;
+                if (!error)
+                        return value;
+                consumed.erase(claim);
+        } else {
+                set_key_not_found(error.out(), group, key);
         }
 
         if (error.get()->domain != G_KEY_FILE_ERROR) {
@@ -198,6 +219,20 @@ void ConfigReader::handle_key_file_error(const GError* error,
         default:
                 break;
         }
+}
+
+// read_string without the copy, for the open-with group's many values.
+std::optional<CharPtr> ConfigReader::read_text(const std::string& group,
+                                               const std::string& key)
+{
+        return consume<CharPtr>(
+            group, key, std::nullopt,
+            [this](const char* g, const char* k, GError** error) -> std::optional<CharPtr> {
+                    auto value = CharPtr{g_key_file_get_string(m_key_file.get(), g, k, error)};
+                    if (!value)
+                            return std::nullopt;
+                    return value;
+            });
 }
 
 std::optional<std::string> ConfigReader::read_string(const std::string& group,
@@ -316,14 +351,15 @@ ConfigReader::read_open_with(const std::vector<OpenWithProgram>& def)
         std::vector<OpenWithProgram> programs;
         programs.reserve(keys->size());
         m_consumed[open_with_group].reserve(keys->size());
-        for (auto const& key : *keys) {
+        for (auto const& listed : *keys) {
+                std::string key{listed};
                 // Nothing for the earlier listing of a key given twice: its
                 // value went with the later one.
-                auto command = read_string(open_with_group, key, std::nullopt);
+                auto command = read_text(open_with_group, key);
                 if (!command)
                         continue;
 
-                auto argv = shell_split(*command, error.out());
+                auto argv = shell_split(command->get(), error.out());
                 if (!argv) {
                         if (error.get()->domain != G_SHELL_ERROR) {
                                 log_unexpected_error(error.get(), __FILE__, __LINE__);
@@ -365,8 +401,8 @@ void ConfigReader::log_unknown_keys()
                         }
                         break;
                 }
-                for (auto const& key : *keys)
-                        items.push_back(std::string{*group} + "." + key);
+                for (auto key : *keys)
+                        items.push_back(std::string{*group}.append(".").append(key));
         }
         if (items.empty())
                 return;

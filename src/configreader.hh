@@ -82,8 +82,14 @@ private:
                                 const std::string& key, GError** error) const;
         bool remove_key(const std::string& group, const std::string& key,
                         GError** error);
-        std::optional<std::vector<std::string>>
-        list_keys(const std::string& group, GError** error) const;
+        const std::vector<std::string>* listing(const std::string& group,
+                                                GError** error);
+        // The keys of `group` not yet read, in the key file's order; views
+        // into the group's listing.
+        std::optional<CharPtr> read_text(const std::string& group,
+                                         const std::string& key);
+        std::optional<std::vector<std::string_view>>
+        list_keys(const std::string& group, GError** error);
 
         KeyFilePtr m_key_file;
         // Keys read successfully, per group. The key file itself is never
@@ -92,5 +98,7 @@ private:
         // quadratic. Every lookup and listing treats a key in here exactly
         // as if it had been removed from the key file.
         std::unordered_map<std::string, std::unordered_set<std::string>> m_consumed;
+        // Every key of a group as the key file lists it, once asked for.
+        std::unordered_map<std::string, std::vector<std::string>> m_listings;
         std::vector<std::string> m_warnings;
 };

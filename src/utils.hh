@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 template<auto Free>
@@ -87,7 +88,7 @@ std::vector<std::string> strv_to_vector(const char* const* strv);
 std::vector<char*> vector_to_argv(const std::vector<std::string>& v);
 
 // Splits a command line as g_shell_parse_argv does, with its errors.
-std::optional<std::vector<std::string>> shell_split(const std::string& command,
+std::optional<std::vector<std::string>> shell_split(std::string_view command,
                                                     GError** error);
 
 // Prints "brackenfold: MESSAGE" as one line on standard error.

@@ -57,6 +57,19 @@ INSTANTIATE_TEST_SUITE_P(Utils, ShellSplit, testing::Values(
     "viewer 'quoted %",
     "viewer \"a b\" '%'",
     "viewer a\\ b %",
-    "viewer trailing\\"));
+    "viewer trailing\\",
+    "viewer --profile 'my profile' %",
+    "viewer --title=\"a 'b' c\" '\"%\"' %",
+    "viewer 'a'\"b\"c '' \"\" %",
+    "viewer 'back\\slash' %",
+    "viewer \"back\\slash\" %",
+    "viewer \"a\\\"b\" %",
+    "viewer 'a#b' x'#'y %",
+    "viewer 'tab\tand\nnewline' %",
+    "viewer \"unterminated %",
+    "viewer ''#not-a-comment %",
+    "viewer\t#not-a-comment %",
+    "''",
+    "\"\" \t ''"));
 
 } // namespace
