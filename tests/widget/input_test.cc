@@ -231,6 +231,17 @@ TEST_F(InputTest, FindChordRevealsTheBarAndFocusesTheEntry)
         }
 }
 
+// The chord's own key releases, and the first keys typed, come before the
+// bar's first frame of sliding in: the entry already takes them.
+TEST_F(InputTest, FindChordEntryTakesKeysAtOnce)
+{
+        EXPECT_TRUE(key(GDK_KEY_F, ctrl_shift));
+        auto typed = event(GDK_KEY_PRESS, 0);
+        typed->key.keyval = GDK_KEY_x;
+        gtk_main_do_event(typed.get());
+        EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(terminal->search_entry)), "x");
+}
+
 // --- Wheel -------------------------------------------------------------------
 
 struct WheelEvent {
