@@ -242,6 +242,22 @@ TEST_F(InputTest, FindChordEntryTakesKeysAtOnce)
         EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(terminal->search_entry)), "x");
 }
 
+// The bar's content is shown only when it is first needed: the chord must
+// still slide it in, on screen, with the focus in the entry.
+TEST_F(InputTest, FindChordSlidesTheBarOntoTheScreen)
+{
+        auto entry = GTK_WIDGET(terminal->search_entry);
+        EXPECT_FALSE(gtk_widget_get_mapped(entry));
+        EXPECT_TRUE(key(GDK_KEY_F, ctrl_shift));
+        EXPECT_FALSE(gtk_revealer_get_child_revealed(terminal->search_revealer))
+            << "the bar slides in rather than appearing at once";
+        ASSERT_TRUE(iterate_until(
+            [&] { return gtk_revealer_get_child_revealed(terminal->search_revealer); }));
+        EXPECT_TRUE(gtk_widget_get_mapped(entry));
+        EXPECT_GT(gtk_widget_get_allocated_height(entry), 1);
+        EXPECT_EQ(gtk_window_get_focus(window), entry);
+}
+
 // --- Wheel -------------------------------------------------------------------
 
 struct WheelEvent {
