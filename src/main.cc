@@ -1,6 +1,7 @@
 // Start-up: one window, one terminal, and a reload on SIGUSR1.
 #include "terminal.hh"
 #include "utils.hh"
+#include "window-icon.hh"
 
 #include <glib-unix.h>
 #include <glib/gi18n-lib.h>
@@ -50,7 +51,7 @@ int main(int argc, char** argv)
         auto window = RefPtr<GtkWindow>{GTK_WINDOW(
             g_object_ref_sink(gtk_window_new(GTK_WINDOW_TOPLEVEL)))};
         g_signal_connect(window.get(), "destroy", G_CALLBACK(gtk_main_quit), nullptr);
-        gtk_window_set_icon_name(window.get(), "utilities-terminal");
+        window_set_icon_name_after_first_frame(window.get(), "utilities-terminal");
         gtk_window_set_title(window.get(), "brackenfold");
 
         auto screen = gtk_window_get_screen(window.get());

@@ -45,6 +45,9 @@ void infobar_show(Terminal* self, const char* message, GtkMessageType type,
                     G_PRIORITY_DEFAULT, *timeout, infobar_timeout_expired,
                     g_object_ref(self), g_object_unref);
 
+        // The bar stays hidden until its first message (see the template);
+        // shown before it is revealed, it slides in.
+        gtk_widget_show(GTK_WIDGET(self->infobar));
         gtk_info_bar_set_revealed(self->infobar, true);
 }
 

@@ -19,11 +19,14 @@ static void zoom(Terminal* self, ZoomStep step)
 }
 
 // The bar may already be shown with the focus elsewhere: the chord always
-// ends with the focus in the entry.
+// ends with the focus in the entry. A closed bar maps the entry only with its
+// first frame of sliding in, while the chord's own key releases and the
+// first keys typed come at once: the entry must be realised to take them.
 static void reveal_search(Terminal* self)
 {
         if (!gtk_revealer_get_reveal_child(self->search_revealer))
                 gtk_revealer_set_reveal_child(self->search_revealer, true);
+        gtk_widget_realize(GTK_WIDGET(self->search_entry));
         gtk_window_set_focus(self->priv->window.get(), GTK_WIDGET(self->search_entry));
 }
 

@@ -180,6 +180,16 @@ static void spawn_terminal_callback(VteTerminal* terminal, GPid pid,
         self->priv->child_pid = pid;
 }
 
+// The search bar's content stays hidden until the bar is first revealed (see
+// the template), whoever reveals it.
+static void search_revealer_changed(GtkRevealer* revealer, GParamSpec*,
+                                    gpointer) noexcept
+{
+        auto content = gtk_bin_get_child(GTK_BIN(revealer));
+        if (content && gtk_revealer_get_reveal_child(revealer))
+                gtk_widget_show(content);
+}
+
 static void install_drop_targets(Terminal* self)
 {
         auto targets = TargetListPtr{gtk_target_list_new(nullptr, 0)};
@@ -241,6 +251,8 @@ Terminal* terminal_new(int argc, char** argv, GtkContainer* parent,
         gtk_widget_set_sensitive(GTK_WIDGET(self->search_button_up), priv->has_search_regex);
         gtk_widget_set_sensitive(GTK_WIDGET(self->search_button_down), priv->has_search_regex);
         vte_terminal_search_set_wrap_around(self->vte, true);
+        g_signal_connect(self->search_revealer, "notify::reveal-child",
+                         G_CALLBACK(search_revealer_changed), nullptr);
 
         gtk_menu_attach_to_widget(self->uri_context_menu, GTK_WIDGET(self->vte), nullptr);
         gtk_menu_attach_to_widget(self->standard_context_menu, GTK_WIDGET(self->vte), nullptr);

@@ -96,4 +96,21 @@ TEST(Startup, WindowHasTitleRgbaVisualAndStyledGrid)
         EXPECT_EQ(app.wait_exit(), 0);
 }
 
+// The icon comes a moment after the window's first frame: a window manager
+// that watches the property sees it arrive.
+TEST(Startup, WindowGetsTheTerminalIcon)
+{
+        Brackenfold app{{"sleep", "1000"}};
+        auto window = app.wait_for_window();
+        ASSERT_NE(window, 0u) << app.err();
+        std::string props;
+        EXPECT_TRUE(wait_until([&] {
+                props = xprop(window, {"_NET_WM_ICON"});
+                return props.find("Icon (") != std::string::npos;
+        })) << props;
+        EXPECT_NE(props.find("_NET_WM_ICON(CARDINAL)"), std::string::npos) << props;
+        close_window(window);
+        EXPECT_EQ(app.wait_exit(), 0);
+}
+
 } // namespace

@@ -37,6 +37,43 @@ gint64 ready_time(guint id)
         return source ? g_source_get_ready_time(source) : -1;
 }
 
+// The revealer inside the info bar, which slides it in and out.
+GtkRevealer* sliding_part(GtkInfoBar* bar)
+{
+        GtkRevealer* found = nullptr;
+        auto children = gtk_container_get_children(GTK_CONTAINER(bar));
+        for (auto l = children; l && !found; l = l->next)
+                if (GTK_IS_REVEALER(l->data))
+                        found = GTK_REVEALER(l->data);
+        g_list_free(children);
+        return found;
+}
+
+// The bar is kept hidden until its first message: each message, the first
+// included, must still slide in and end up on screen with its text.
+TEST_F(InfobarTest, EveryMessageSlidesOntoTheScreen)
+{
+        auto label = GTK_WIDGET(terminal->infobar_label);
+        EXPECT_FALSE(gtk_widget_get_mapped(label));
+        auto revealer = sliding_part(terminal->infobar);
+        ASSERT_NE(revealer, nullptr);
+        for (auto message : {"first", "second"}) {
+                SCOPED_TRACE(message);
+                infobar_show(terminal, message, GTK_MESSAGE_WARNING, std::nullopt);
+                EXPECT_TRUE(revealed());
+                EXPECT_FALSE(gtk_revealer_get_child_revealed(revealer))
+                    << "the bar slides in rather than appearing at once";
+                ASSERT_TRUE(iterate_until([&] { return gtk_revealer_get_child_revealed(revealer); }));
+                EXPECT_TRUE(gtk_widget_get_mapped(label));
+                EXPECT_GT(gtk_widget_get_allocated_height(label), 1);
+                EXPECT_EQ(text(), message);
+
+                gtk_info_bar_response(terminal->infobar, GTK_RESPONSE_CLOSE);
+                ASSERT_TRUE(iterate_until([&] { return !gtk_revealer_get_child_revealed(revealer); }));
+                EXPECT_FALSE(gtk_widget_get_mapped(label));
+        }
+}
+
 TEST_F(InfobarTest, TimedMessageHidesNoCloseButtonAndHoldsTheTerminal)
 {
         auto before = refs();

@@ -231,6 +231,33 @@ TEST_F(InputTest, FindChordRevealsTheBarAndFocusesTheEntry)
         }
 }
 
+// The chord's own key releases, and the first keys typed, come before the
+// bar's first frame of sliding in: the entry already takes them.
+TEST_F(InputTest, FindChordEntryTakesKeysAtOnce)
+{
+        EXPECT_TRUE(key(GDK_KEY_F, ctrl_shift));
+        auto typed = event(GDK_KEY_PRESS, 0);
+        typed->key.keyval = GDK_KEY_x;
+        gtk_main_do_event(typed.get());
+        EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(terminal->search_entry)), "x");
+}
+
+// The bar's content is shown only when it is first needed: the chord must
+// still slide it in, on screen, with the focus in the entry.
+TEST_F(InputTest, FindChordSlidesTheBarOntoTheScreen)
+{
+        auto entry = GTK_WIDGET(terminal->search_entry);
+        EXPECT_FALSE(gtk_widget_get_mapped(entry));
+        EXPECT_TRUE(key(GDK_KEY_F, ctrl_shift));
+        EXPECT_FALSE(gtk_revealer_get_child_revealed(terminal->search_revealer))
+            << "the bar slides in rather than appearing at once";
+        ASSERT_TRUE(iterate_until(
+            [&] { return gtk_revealer_get_child_revealed(terminal->search_revealer); }));
+        EXPECT_TRUE(gtk_widget_get_mapped(entry));
+        EXPECT_GT(gtk_widget_get_allocated_height(entry), 1);
+        EXPECT_EQ(gtk_window_get_focus(window), entry);
+}
+
 // --- Wheel -------------------------------------------------------------------
 
 struct WheelEvent {
