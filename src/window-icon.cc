@@ -6,7 +6,9 @@ static constexpr const char* pending_icon_key = "brackenfold-pending-icon-name";
 
 static void set_pending_icon(GdkFrameClock* clock, GtkWindow* window) noexcept
 {
-        g_signal_handlers_disconnect_by_data(clock, window);
+        // Only our handler: GTK keeps handlers of its own on the clock with
+        // the window as their data.
+        g_signal_handlers_disconnect_by_func(clock, (gpointer)set_pending_icon, window);
         auto name = CharPtr{static_cast<char*>(
             g_object_steal_data(G_OBJECT(window), pending_icon_key))};
         if (name)
