@@ -14,11 +14,18 @@
 //   EARLY_CELL_SIZE=1   ask for the cell size before the window is shown
 //   XFCE=1              what xfce4-terminal sets besides: explicit colours,
 //                       bold is bright, an app-paintable window
+//   ICON_LIST=1         a window icon in six sizes (16 to 128 pixels) as one
+//                       list, as xfce4-terminal sets its own: GDK's buffer for
+//                       _NET_WM_ICON (193 KiB) is malloc'd above the mmap
+//                       threshold and freed at realize, which raises glibc's
+//                       dynamic trim threshold to twice its size
+//   TRIM_THRESHOLD=N    mallopt(M_TRIM_THRESHOLD, N) before anything else
 #include <gtk/gtk.h>
 #include <vte/vte.h>
 
 #include <array>
 #include <cstdlib>
+#include <malloc.h>
 
 namespace {
 
@@ -75,8 +82,22 @@ GtkWidget* wrap(VteTerminal* vte)
         return scrolled;
 }
 
+void set_icon_list(GtkWidget* window)
+{
+        GList* icons = nullptr;
+        for (int size : {16, 24, 32, 48, 64, 128}) {
+                auto icon = gdk_pixbuf_new(GDK_COLORSPACE_RGB, true, 8, size, size);
+                gdk_pixbuf_fill(icon, 0x336699ff);
+                icons = g_list_append(icons, icon);
+        }
+        gtk_window_set_icon_list(GTK_WINDOW(window), icons);
+        g_list_free_full(icons, g_object_unref);
+}
+
 void decorate(GtkWidget* window)
 {
+        if (knob("ICON_LIST", 0))
+                set_icon_list(window);
         if (knob("ICON", 0))
                 gtk_window_set_icon_name(GTK_WINDOW(window), "utilities-terminal");
         auto screen = gtk_window_get_screen(GTK_WINDOW(window));
@@ -100,6 +121,8 @@ int main(int argc, char** argv)
                 g_printerr("usage: floor-variants COMMAND [ARGS...]\n");
                 return 2;
         }
+        if (auto threshold = knob("TRIM_THRESHOLD", 0))
+                mallopt(M_TRIM_THRESHOLD, threshold);
         gtk_init(nullptr, nullptr);
         auto window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
         g_signal_connect(window, "destroy", G_CALLBACK(gtk_main_quit), nullptr);

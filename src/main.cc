@@ -1,4 +1,5 @@
 // Start-up: one window, one terminal, and a reload on SIGUSR1.
+#include "heap.hh"
 #include "terminal.hh"
 #include "utils.hh"
 #include "window-icon.hh"
@@ -38,6 +39,7 @@ gboolean reload_configuration(gpointer data) noexcept
 
 int main(int argc, char** argv)
 {
+        keep_heap_top_for_scrollback();
         auto record = new ReloadRecord{};
 
         bindtextdomain(GETTEXT_PACKAGE, LOCALEDIR);

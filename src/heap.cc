@@ -1,0 +1,17 @@
+#include "heap.hh"
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+bool keep_heap_top_for_scrollback()
+{
+#if defined(__GLIBC__)
+        // Setting it also stops glibc from adjusting the threshold itself
+        // after freeing a large mapped block: the value holds for the whole
+        // run, whatever happened to be freed first.
+        return mallopt(M_TRIM_THRESHOLD, int(heap_trim_threshold)) == 1;
+#else
+        return false;
+#endif
+}
