@@ -39,6 +39,8 @@ gboolean reload_configuration(gpointer data) noexcept
 
 int main(int argc, char** argv)
 {
+        // Best effort: where the C library has no such setting, its own
+        // policy is all there is.
         keep_heap_top_for_scrollback();
         auto record = new ReloadRecord{};
 
