@@ -229,9 +229,7 @@ std::optional<CharPtr> ConfigReader::read_text(const std::string& group,
             group, key, std::nullopt,
             [this](const char* g, const char* k, GError** error) -> std::optional<CharPtr> {
                     auto value = CharPtr{g_key_file_get_string(m_key_file.get(), g, k, error)};
-                    if (!value)
-                            return std::nullopt;
-                    return value;
+                    return value ? std::optional{std::move(value)} : std::nullopt;
             });
 }
 

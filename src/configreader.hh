@@ -84,10 +84,10 @@ private:
                         GError** error);
         const std::vector<std::string>* listing(const std::string& group,
                                                 GError** error);
-        // The keys of `group` not yet read, in the key file's order; views
-        // into the group's listing.
         std::optional<CharPtr> read_text(const std::string& group,
                                          const std::string& key);
+        // The keys of `group` not yet read, in the key file's order; views
+        // into the group's listing.
         std::optional<std::vector<std::string_view>>
         list_keys(const std::string& group, GError** error);
 

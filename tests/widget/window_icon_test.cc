@@ -14,7 +14,9 @@ class WindowIconTest : public testing::Test {
 protected:
         void SetUp() override
         {
-                window = GTK_WINDOW(g_object_ref_sink(gtk_window_new(GTK_WINDOW_TOPLEVEL)));
+                owned = RefPtr<GtkWindow>{
+                    GTK_WINDOW(g_object_ref_sink(gtk_window_new(GTK_WINDOW_TOPLEVEL)))};
+                window = owned.get();
                 gtk_window_set_default_size(window, 120, 80);
                 g_signal_connect(window, "draw",
                                  G_CALLBACK(+[](GtkWidget*, cairo_t*, int* draws) {
@@ -32,11 +34,7 @@ protected:
                                  this);
         }
 
-        void TearDown() override
-        {
-                gtk_widget_destroy(GTK_WIDGET(window));
-                g_object_unref(window);
-        }
+        void TearDown() override { gtk_widget_destroy(GTK_WIDGET(window)); }
 
         // The number of 32-bit items in the window's _NET_WM_ICON.
         unsigned long icon_property_items() const
@@ -63,6 +61,7 @@ protected:
                 return name ? name : "";
         }
 
+        RefPtr<GtkWindow> owned;
         GtkWindow* window = nullptr;
         // How often the window was drawn, in all and when it got its icon.
         int draws = 0;
