@@ -4,39 +4,15 @@
 
 static constexpr const char* pending_icon_key = "brackenfold-pending-icon-name";
 
-static constexpr const char* idle_source_key = "brackenfold-icon-idle-source";
-
-static gboolean set_pending_icon(gpointer data) noexcept
+static void set_pending_icon(GdkFrameClock* clock, GtkWindow* window) noexcept
 {
-        auto window = GTK_WINDOW(data);
-        // The source ends here: forget it so that the window's release does
-        // not remove it a second time.
-        g_free(g_object_steal_data(G_OBJECT(window), idle_source_key));
+        // Only our handler: GTK keeps handlers of its own on the clock with
+        // the window as their data.
+        g_signal_handlers_disconnect_by_func(clock, (gpointer)set_pending_icon, window);
         auto name = CharPtr{static_cast<char*>(
             g_object_steal_data(G_OBJECT(window), pending_icon_key))};
         if (name)
                 gtk_window_set_icon_name(window, name.get());
-        return G_SOURCE_REMOVE;
-}
-
-static void remove_idle_source(gpointer id) noexcept
-{
-        g_source_remove(*static_cast<guint*>(id));
-        g_free(id);
-}
-
-// After the first frame the icon still waits until nothing else is pending:
-// the child's first output, the user's first keys and the child's exit all
-// come before loading the icon theme.
-static void set_pending_icon_when_idle(GdkFrameClock* clock, GtkWindow* window) noexcept
-{
-        // Only our handler: GTK keeps handlers of its own on the clock with
-        // the window as their data.
-        g_signal_handlers_disconnect_by_func(clock, (gpointer)set_pending_icon_when_idle,
-                                             window);
-        auto id = g_new(guint, 1);
-        *id = g_idle_add_full(G_PRIORITY_LOW, set_pending_icon, window, nullptr);
-        g_object_set_data_full(G_OBJECT(window), idle_source_key, id, remove_idle_source);
 }
 
 // The frame clock exists from the realisation on; its first paint after the
@@ -45,7 +21,7 @@ static void wait_for_first_frame(GtkWidget* window) noexcept
 {
         g_signal_handlers_disconnect_by_func(window, (gpointer)wait_for_first_frame, nullptr);
         g_signal_connect_object(gtk_widget_get_frame_clock(window), "after-paint",
-                                G_CALLBACK(set_pending_icon_when_idle), window, GConnectFlags(0));
+                                G_CALLBACK(set_pending_icon), window, GConnectFlags(0));
 }
 
 void window_set_icon_name_after_first_frame(GtkWindow* window, const char* name)

@@ -34,11 +34,7 @@ protected:
                                  this);
         }
 
-        void TearDown() override
-        {
-                if (window)
-                        gtk_widget_destroy(GTK_WIDGET(window));
-        }
+        void TearDown() override { gtk_widget_destroy(GTK_WIDGET(window)); }
 
         // The number of 32-bit items in the window's _NET_WM_ICON.
         unsigned long icon_property_items() const
@@ -84,57 +80,6 @@ TEST_F(WindowIconTest, ArrivesAfterTheFirstFrame)
         EXPECT_GE(draws_at_icon, 1);
         // Width, height and the pixels of at least one size.
         EXPECT_GT(icon_property_items(), 2u);
-}
-
-// Work that is ready when the first frame is painted (the child's output, its
-// exit, the user's keys) runs before the icon theme is loaded.
-TEST_F(WindowIconTest, WaitsUntilNothingMoreUrgentIsPending)
-{
-        struct Busy {
-                GtkWindow* window;
-                int rounds_left = 20;
-                bool icon_seen_while_busy = false;
-        } busy{window};
-        g_signal_connect(window, "draw", G_CALLBACK(+[](GtkWidget*, cairo_t*, Busy* busy) {
-                                 if (busy->rounds_left == 20)
-                                         g_idle_add_full(
-                                             G_PRIORITY_DEFAULT,
-                                             +[](gpointer data) -> gboolean {
-                                                     auto busy = static_cast<Busy*>(data);
-                                                     busy->icon_seen_while_busy |=
-                                                         gtk_window_get_icon_name(
-                                                             busy->window) != nullptr;
-                                                     return --busy->rounds_left > 0;
-                                             },
-                                             busy, nullptr);
-                                 return false;
-                         }),
-                         &busy);
-        window_set_icon_name_after_first_frame(window, "utilities-terminal");
-        gtk_widget_show(GTK_WIDGET(window));
-
-        ASSERT_TRUE(iterate_until([&] { return has_icon(); }));
-        EXPECT_EQ(busy.rounds_left, 0);
-        EXPECT_FALSE(busy.icon_seen_while_busy);
-}
-
-// A window released before the icon's turn comes leaves nothing behind.
-TEST_F(WindowIconTest, AWindowGoneBeforeItsTurnIsLeftAlone)
-{
-        window_set_icon_name_after_first_frame(window, "utilities-terminal");
-        gtk_widget_show(GTK_WIDGET(window));
-        ASSERT_TRUE(iterate_until([&] { return draws > 0; }));
-        ASSERT_FALSE(has_icon());
-        gpointer gone = window;
-        ASSERT_NE(g_main_context_find_source_by_user_data(nullptr, gone), nullptr)
-            << "the icon is not waiting for its turn";
-        gtk_widget_destroy(GTK_WIDGET(window));
-        owned.reset();
-        window = nullptr;
-        EXPECT_EQ(g_main_context_find_source_by_user_data(nullptr, gone), nullptr);
-        // A source left behind would run on the freed window here.
-        for (int i = 0; i < 20; ++i)
-                g_main_context_iteration(nullptr, false);
 }
 
 TEST_F(WindowIconTest, AMappedWindowGetsItAfterItsNextFrame)
