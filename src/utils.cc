@@ -146,8 +146,15 @@ std::optional<std::string> Utils::display_uri(const char* uri)
         if (!uri)
                 return std::nullopt;
 
+        // Escapes may decode to bytes that are not UTF-8: GLib's host
+        // conversion would then read past the end of the text, and GTK would
+        // refuse the tooltip and keep showing the previous link's. Such a
+        // link is shown as it was written.
         auto unescaped = CharPtr{g_uri_unescape_string(uri, nullptr)};
-        std::string text = unescaped ? unescaped.get() : uri;
+        auto text = std::string{
+            unescaped && g_utf8_validate(unescaped.get(), -1, nullptr)
+                ? unescaped.get()
+                : CharPtr{g_utf8_make_valid(uri, -1)}.get()};
 
         constexpr std::array schemes{"ftp://", "gopher://", "http://",
                                      "https://", "rtmp://"};

@@ -51,7 +51,20 @@ INSTANTIATE_TEST_SUITE_P(
         DisplayCase{"Gopher", "gopher://xn--bcher-kva.de", "gopher://bücher.de"},
         DisplayCase{"Rtmp", "rtmp://xn--bcher-kva.de/live", "rtmp://bücher.de/live"},
         DisplayCase{"PlainHost", "https://example.com:443/", "https://example.com:443/"},
-        DisplayCase{"EmptyHost", "http://", "http://"}),
+        DisplayCase{"EmptyHost", "http://", "http://"},
+        // Escapes that decode to bytes which are not UTF-8: the link as
+        // written, so that neither the host conversion nor the tooltip sees
+        // invalid text. (GLib's conversion writes an ASCII host in lower case.)
+        DisplayCase{"EscapedLeadBytesInHost",
+                    "http://%F0%F0%F0%F0%F0%F0%F0%F0%F0%F0%F0%F0%F0%F0%F0%F0%F0%F0%F0%F0%F0/x",
+                    "http://%f0%f0%f0%f0%f0%f0%f0%f0%f0%f0%f0%f0%f0%f0%f0%f0%f0%f0%f0%f0%f0/x"},
+        DisplayCase{"EscapedInvalidByteInPath", "http://xn--bcher-kva.de/%FF",
+                    "http://bücher.de/%FF"},
+        DisplayCase{"EscapedInvalidByteOtherScheme", "mailto:%E9t%E9@example.org",
+                    "mailto:%E9t%E9@example.org"},
+        // Raw bytes that are not UTF-8 become replacement characters.
+        DisplayCase{"RawInvalidBytes", "http://ex\xff" "ample.org/a%20b",
+                    "http://ex\xef\xbf\xbd" "ample.org/a%20b"}),
     [](auto const& info) { return std::string{info.param.name}; });
 
 struct DirectoryCase {
