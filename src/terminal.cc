@@ -192,9 +192,12 @@ static void search_revealer_changed(GtkRevealer* revealer, GParamSpec*,
 
 static void install_drop_targets(Terminal* self)
 {
+        // GTK takes the first of these that the source offers. File managers
+        // offer files as text too, unquoted: the URI list must come first,
+        // or a dropped "my file" would reach the shell as two words.
         auto targets = TargetListPtr{gtk_target_list_new(nullptr, 0)};
-        gtk_target_list_add_text_targets(targets.get(), 0);
         gtk_target_list_add_uri_targets(targets.get(), 1);
+        gtk_target_list_add_text_targets(targets.get(), 0);
         gtk_drag_dest_set(GTK_WIDGET(self->vte), GTK_DEST_DEFAULT_ALL, nullptr,
                           0, GDK_ACTION_COPY);
         gtk_drag_dest_set_target_list(GTK_WIDGET(self->vte), targets.get());

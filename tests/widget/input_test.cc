@@ -171,9 +171,12 @@ INSTANTIATE_TEST_SUITE_P(
     Chords, ApplicationChords,
     testing::ValuesIn([] {
             std::vector<ChordCase> cases;
-            for (auto keyval : {GDK_KEY_C, GDK_KEY_F, GDK_KEY_R, GDK_KEY_V})
-                    for (guint extra : {0u, guint(GDK_MOD1_MASK), guint(GDK_MOD4_MASK | GDK_LOCK_MASK)})
+            for (auto keyval : {GDK_KEY_C, GDK_KEY_F, GDK_KEY_R, GDK_KEY_V}) {
+                    for (guint extra : {0u, guint(GDK_MOD1_MASK), guint(GDK_MOD4_MASK)})
                             cases.push_back({guint(keyval), ctrl_shift | extra});
+                    // With Caps Lock on, Shift gives the lower-case letter.
+                    cases.push_back({gdk_keyval_to_lower(keyval), ctrl_shift | GDK_LOCK_MASK});
+            }
             return cases;
     }()),
     [](auto const& info) {
@@ -467,6 +470,56 @@ TEST_F(InputTest, DropsWithoutUrisOrOfUnknownKindPasteNothing)
         drop(terminal, data.get(), 0);
         EXPECT_TRUE(received("plain"));
 }
+
+// GTK takes the first of the terminal's targets that the source offers, so a
+// file manager offering the files both as a URI list and as text must have
+// them pasted as quoted paths.
+struct OfferedTargets {
+        const char* name;
+        std::vector<const char*> offered;
+        const char* chosen;  // nullptr: the drop is refused
+        guint info;
+};
+
+class DropTargets : public InputTest, public testing::WithParamInterface<OfferedTargets> {};
+
+TEST_P(DropTargets, FilesWinOverTheirTextForm)
+{
+        auto const& c = GetParam();
+        GList* offered = nullptr;
+        for (auto target : c.offered)
+                offered = g_list_append(offered, gdk_atom_intern(target, false));
+        auto context = RefPtr<GdkDragContext>{
+            gdk_drag_begin(gtk_widget_get_window(GTK_WIDGET(terminal->vte)), offered)};
+        g_list_free(offered);
+        ASSERT_TRUE(context);
+
+        auto chosen = gtk_drag_dest_find_target(GTK_WIDGET(terminal->vte), context.get(), nullptr);
+        gdk_drag_abort(context.get(), GDK_CURRENT_TIME);
+        if (!c.chosen) {
+                EXPECT_EQ(chosen, GDK_NONE);
+                return;
+        }
+        ASSERT_NE(chosen, GDK_NONE);
+        EXPECT_EQ(CharPtr{gdk_atom_name(chosen)}.get(), std::string{c.chosen});
+        guint info = 99;
+        ASSERT_TRUE(gtk_target_list_find(
+            gtk_drag_dest_get_target_list(GTK_WIDGET(terminal->vte)), chosen, &info));
+        EXPECT_EQ(info, c.info);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Offers, DropTargets,
+    testing::Values(
+        OfferedTargets{"FilesAsUrisThenText",
+                       {"text/uri-list", "UTF8_STRING", "text/plain;charset=utf-8", "STRING"},
+                       "text/uri-list", 1},
+        OfferedTargets{"FilesAsTextThenUris",
+                       {"UTF8_STRING", "text/plain", "text/uri-list"}, "text/uri-list", 1},
+        OfferedTargets{"OnlyUris", {"text/uri-list"}, "text/uri-list", 1},
+        OfferedTargets{"OnlyText", {"text/plain", "UTF8_STRING"}, "UTF8_STRING", 0},
+        OfferedTargets{"NothingWeTake", {"image/png"}, nullptr, 0}),
+    [](auto const& info) { return std::string{info.param.name}; });
 
 // --- Title and bell ----------------------------------------------------------
 
