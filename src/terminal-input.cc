@@ -77,7 +77,10 @@ static bool run_zoom_chord(Terminal* self, guint keyval)
 static bool run_key_chord(Terminal* self, const GdkEventKey& event)
 {
         constexpr auto both = GdkModifierType(GDK_SHIFT_MASK | GDK_CONTROL_MASK);
-        if ((event.state & both) == both && run_application_chord(self, event.keyval))
+        // With Caps Lock on, Shift gives the lower-case letter: without this
+        // Control+Shift+C would reach the child as ^C.
+        if ((event.state & both) == both &&
+            run_application_chord(self, gdk_keyval_to_upper(event.keyval)))
                 return true;
         if (!(event.state & GDK_CONTROL_MASK))
                 return false;

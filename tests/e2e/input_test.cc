@@ -68,6 +68,12 @@ TEST(Keys, ApplicationChordsNeverReachTheChild)
         EXPECT_TRUE(wait_until([&] { return read_file(record).ends_with("b"); }));
         EXPECT_EQ(read_file(record), "\x18" "ab");
 
+        // Caps Lock turns Shift's letters to lower case: the chords still work.
+        send_keys(window, {"Caps_Lock", "ctrl+shift+c", "ctrl+shift+v", "ctrl+shift+r",
+                           "ctrl+shift+x", "Caps_Lock", "d"});
+        EXPECT_TRUE(wait_until([&] { return read_file(record).ends_with("d"); }));
+        EXPECT_EQ(read_file(record), "\x18" "ab" "\x18" "d");
+
         close_window(window);
         EXPECT_EQ(app.wait_exit(), 0);
 }
