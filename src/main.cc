@@ -29,6 +29,10 @@ void reload_record_unref(gpointer data) noexcept
 gboolean reload_configuration(gpointer data) noexcept
 {
         auto record = static_cast<ReloadRecord*>(data);
+        // Before the terminal exists there is nothing to reload: building
+        // it reads the file anyway.
+        if (!record->terminal)
+                return G_SOURCE_CONTINUE;
         guard_exceptions("reload_configuration", [&] {
                 terminal_load_config(record->terminal.get(), true);
         });
@@ -43,6 +47,12 @@ int main(int argc, char** argv)
         // policy is all there is.
         keep_heap_top_for_scrollback();
         auto record = new ReloadRecord{};
+        // Caught from the start: until then SIGUSR1 would end the process, and
+        // a script that signals every window after editing the file would
+        // close one that is still opening.
+        record->count.fetch_add(1);
+        g_unix_signal_add_full(G_PRIORITY_DEFAULT, SIGUSR1, reload_configuration,
+                               record, reload_record_unref);
 
         bindtextdomain(GETTEXT_PACKAGE, LOCALEDIR);
         bind_textdomain_codeset(GETTEXT_PACKAGE, "UTF-8");
@@ -71,10 +81,6 @@ int main(int argc, char** argv)
         auto terminal = terminal_new(argc, argv, GTK_CONTAINER(window.get()),
                                      window.get());
         record->terminal = RefPtr<Terminal>{BRACKENFOLD_TERMINAL(g_object_ref_sink(terminal))};
-
-        record->count.fetch_add(1);
-        g_unix_signal_add_full(G_PRIORITY_DEFAULT, SIGUSR1, reload_configuration,
-                               record, reload_record_unref);
 
         gtk_widget_show_all(GTK_WIDGET(window.get()));
         gtk_main();

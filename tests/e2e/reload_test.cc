@@ -1,13 +1,17 @@
 // Reloading the configuration of the running program with SIGUSR1.
 #include "harness.hh"
 
+#include <fcntl.h>
 #include <glib/gstdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 
 namespace {
 
@@ -89,6 +93,59 @@ TEST_F(Reload, BurstOfSignalsLeavesTheProgramAliveAndResponsive)
         auto props = xprop(window, {"WM_NAME"});
         EXPECT_NE(props.find("\"brackenfold\""), std::string::npos) << props;
 
+        close_window(window);
+        EXPECT_EQ(app.wait_exit(), 0);
+}
+
+// Whether `pid` has a handler of its own for `signo`.
+bool catches(pid_t pid, int signo)
+{
+        std::ifstream status{"/proc/" + std::to_string(pid) + "/status"};
+        for (std::string line; std::getline(status, line);)
+                if (line.starts_with("SigCgt:"))
+                        return (std::stoull(line.substr(7), nullptr, 16) >> (signo - 1)) & 1;
+        return false;
+}
+
+// A script that signals every window after editing the file must not close
+// one that is still opening. The configuration is a FIFO here: opening it
+// holds the program in the middle of building its terminal until the test
+// opens the other end (the key file then refuses it as not a regular file).
+TEST_F(Reload, ASignalBeforeTheTerminalExistsIsNotFatal)
+{
+        auto config = config_home.file("brackenfold/config");
+        auto fifo = config_home.file("fifo");
+        g_mkdir_with_parents(config_home.file("brackenfold").c_str(), 0700);
+        ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+        ASSERT_EQ(link(fifo.c_str(), config.c_str()), 0);
+        const std::string text = "[misc]\nearly=1\n";
+
+        Brackenfold app{{"sleep", "1000"}, env()};
+        ASSERT_TRUE(wait_until([&] { return catches(app.pid(), SIGUSR1) || !app.running(); },
+                               5.0))
+            << "SIGUSR1 is not caught while the terminal is being built";
+        app.send_signal(SIGUSR1);
+        EXPECT_EQ(app.wait_for_window(0.3), 0u) << "the configuration was read already";
+        ASSERT_TRUE(app.running()) << app.err();
+
+        // The reload reads a plain file.
+        write_file(config_home.file("plain"), text);
+        ASSERT_EQ(g_rename(config_home.file("plain").c_str(), config.c_str()), 0);
+        int fd = -1;
+        ASSERT_TRUE(wait_until([&] {
+                fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+                return fd >= 0;
+        }));
+        ASSERT_EQ(write(fd, text.data(), text.size()), ssize_t(text.size()));
+        close(fd);
+
+        auto window = app.wait_for_window();
+        ASSERT_NE(window, 0u) << app.err();
+        // The load that builds the terminal reports the FIFO; the reload the
+        // early signal asked for reads the file.
+        EXPECT_TRUE(wait_until([&] { return count(app.err(), "misc.early\n") == 1; }))
+            << app.err();
+        EXPECT_EQ(count(app.err(), "brackenfold: "), 2u) << app.err();
         close_window(window);
         EXPECT_EQ(app.wait_exit(), 0);
 }
