@@ -169,7 +169,9 @@ static void open_with_action_free(gpointer action, GClosure*) noexcept
 static void add_open_with_item(Terminal* self, const OpenWithProgram& program)
 {
         auto action = std::make_unique<OpenWithAction>(share_ref(self), program);
-        auto label = CharPtr{g_strdup_printf(_("Open with %s"), program.name.c_str())};
+        // The key file does not check its key names for UTF-8.
+        auto name = CharPtr{g_utf8_make_valid(program.name.c_str(), -1)};
+        auto label = CharPtr{g_strdup_printf(_("Open with %s"), name.get())};
         auto item = RefPtr<GtkWidget>{GTK_WIDGET(
             g_object_ref_sink(gtk_menu_item_new_with_label(label.get())))};
         // The handler owns the record: it goes when the item is destroyed.

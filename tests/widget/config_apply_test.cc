@@ -396,6 +396,16 @@ TEST_F(ConfigApplyTest, OpenWithEntriesAreRebuiltNotAccumulated)
         EXPECT_EQ(G_OBJECT(terminal)->ref_count, refs);
 }
 
+// Key names are not checked for UTF-8 by the key file; a menu label must be.
+TEST_F(ConfigApplyTest, OpenWithNamesThatAreNotUtf8AreShownReadably)
+{
+        reload("[open-with]\nfoo\xff\xfe" "bar=echo %\n", false);
+        EXPECT_EQ(link_menu(terminal),
+                  (std::vector<MenuEntry>{{"_Copy URI", true},
+                                          {"---", true},
+                                          {"Open with foo\uFFFD\uFFFD" "bar", true}}));
+}
+
 // Standard error goes to /dev/null while this lives: the reloads below
 // would print a thousand warning lines.
 class QuietStderr {
