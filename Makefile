@@ -8,7 +8,8 @@ all: build
 deps:
 	@scripts/install-deps
 
-$(BUILD)/build.ninja:
+# Order-only: with make -j, meson must be installed before it is run.
+$(BUILD)/build.ninja: | deps
 	meson setup $(BUILD)
 
 build: deps $(BUILD)/build.ninja
@@ -24,7 +25,7 @@ run: build
 test: build
 	meson test -C $(BUILD) --print-errorlogs
 
-$(ASAN_BUILD)/build.ninja:
+$(ASAN_BUILD)/build.ninja: | deps
 	meson setup $(ASAN_BUILD) -Db_sanitize=address,undefined -Db_lundef=false
 
 test-asan: deps $(ASAN_BUILD)/build.ninja
