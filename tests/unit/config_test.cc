@@ -330,7 +330,9 @@ TEST(Config, MarkupInValuePrintedRawStoredEscaped)
 TEST(Config, GetWarningsTwiceGivesEqualIndependentLists)
 {
         auto loaded = load("[misc]\ncursor-shape=x\n");
-        auto first = loaded.config->get_warnings();
+        // Taken as declared: a reference into the configuration would not
+        // compile here (const) or would change what it holds.
+        decltype(auto) first = loaded.config->get_warnings();
         first.push_back("extra");
         auto second = loaded.config->get_warnings();
         EXPECT_EQ(second, std::vector<std::string>{"• invalid cursor shape &apos;x&apos; in misc.cursor-shape"});

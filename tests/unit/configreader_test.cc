@@ -342,7 +342,9 @@ TEST(ConfigReaderWarnings, GetWarningsReturnsAnIndependentCopy)
                 ConfigReader reader{file.path()};
                 EXPECT_TRUE(reader.get_warnings().empty());
                 reader.append_warning("one");
-                auto first = reader.get_warnings();
+                // Taken as declared: a reference into the reader would not
+                // compile here (const) or would change what it holds.
+                decltype(auto) first = reader.get_warnings();
                 first.clear();
                 first.push_back("changed");
                 EXPECT_EQ(reader.get_warnings(), std::vector<std::string>{"• one"});
