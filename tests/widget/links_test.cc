@@ -371,16 +371,25 @@ TEST_F(LinksTest, OpenWithReplacesWholePercentArguments)
                                       "https://example.com/page", "https://example.com/page"}));
 }
 
-TEST_F(LinksTest, OpenWithoutALinkDoesNothing)
+TEST_F(LinksTest, OpenOrCopyWithoutALinkDoesNothing)
 {
         show_text(link_line);
         press(3, 1, 0);
         gtk_menu_popdown(terminal->standard_context_menu);
+        std::array clipboards{terminal->priv->clipboard.get(), terminal->priv->primary.get()};
+        for (auto clipboard : clipboards)
+                gtk_clipboard_set_text(clipboard, "kept", -1);
+
         testing::internal::CaptureStderr();
         uri_open_with(terminal, {"Nothing", {"no-such-program", "%"}});
         uri_copy(nullptr, terminal);
         EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
         EXPECT_FALSE(gtk_info_bar_get_revealed(terminal->infobar));
+        for (auto clipboard : clipboards) {
+                auto text = CharPtr{gtk_clipboard_wait_for_text(clipboard)};
+                ASSERT_TRUE(text);
+                EXPECT_STREQ(text.get(), "kept");
+        }
 }
 
 // The error names the program as given, with characters that markup would
