@@ -150,7 +150,27 @@ protected:
                 gtk_menu_popdown(terminal->uri_context_menu);
                 gtk_menu_popdown(terminal->standard_context_menu);
                 TerminalTest::TearDown();
+                if (!child_directory.empty())
+                        g_rmdir(child_directory.c_str());
         }
+
+        // Restarts the child in a fresh directory of its own, so that its
+        // directory cannot be mistaken for this program's.
+        void start_child_elsewhere()
+        {
+                child_directory = real_path(CharPtr{g_dir_make_tmp("child-XXXXXX", nullptr)}.get());
+                ASSERT_FALSE(child_directory.empty());
+                ASSERT_NE(child_directory, real_path(CharPtr{g_get_current_dir()}.get()));
+                auto ready = child_directory + "/ready";
+                command = {"sh", "-c", "cd \"$0\" && : > ready && exec sleep 1000",
+                           child_directory};
+                recreate();
+                ASSERT_TRUE(iterate_until(
+                    [&] { return g_file_test(ready.c_str(), G_FILE_TEST_EXISTS); }));
+                g_unlink(ready.c_str());
+        }
+
+        std::string child_directory;
 
         // The terminal takes its mouse events on an input-only window of
         // its own, and reads pointer positions only from there.
@@ -417,7 +437,8 @@ TEST_F(LinksTest, AProgramThatCannotStartIsReportedAndTheBarStays)
 
 TEST_F(LinksTest, OpenTerminalAndDirectoryWorkInTheChildsDirectory)
 {
-        auto directory = real_path(CharPtr{g_get_current_dir()}.get());
+        ASSERT_NO_FATAL_FAILURE(start_child_elsewhere());
+        auto const& directory = child_directory;
         open_terminal(nullptr, terminal);
         auto spawned = wait_for_records(Recorders::get().spawned, 1);
         ASSERT_EQ(spawned.size(), 1u);
@@ -461,10 +482,15 @@ struct ReportCase {
         std::string uri;
         bool prefer_osc7;
         // Whether the report is believed: DIR (with "/a b" when the report
-        // names that) rather than the child's directory from /proc.
+        // names that) rather than the child's own directory, a third one.
         bool believed;
         bool subdirectory = false;
 };
+
+void PrintTo(ReportCase const& c, std::ostream* out)
+{
+        *out << c.name;
+}
 
 class DirectoryReportTest : public LinksTest,
                             public testing::WithParamInterface<ReportCase> {
@@ -489,6 +515,7 @@ std::string replace_all(std::string text, std::string_view from, std::string_vie
 TEST_P(DirectoryReportTest, BelievesOnlyThisHostsReports)
 {
         auto const& c = GetParam();
+        ASSERT_NO_FATAL_FAILURE(start_child_elsewhere());
         directory = real_path(CharPtr{g_dir_make_tmp("cwd-XXXXXX", nullptr)}.get());
         g_mkdir((directory + "/a b").c_str(), 0700);
 
@@ -500,7 +527,7 @@ TEST_P(DirectoryReportTest, BelievesOnlyThisHostsReports)
         show_text("\033]7;" + uri + "\a");
 
         auto expected = c.believed ? directory + (c.subdirectory ? "/a b" : "")
-                                   : real_path(CharPtr{g_get_current_dir()}.get());
+                                   : child_directory;
         testing::internal::CaptureStderr();
         EXPECT_EQ(get_working_directory(terminal), expected);
         open_terminal_here(terminal);
