@@ -87,7 +87,6 @@ TEST(LinkPatternText, IsTheFixed180Bytes)
 {
         EXPECT_EQ(terminal_link_pattern.size(), 180u);
         EXPECT_EQ(terminal_link_pattern_flags, guint32(PCRE2_MULTILINE | PCRE2_CASELESS));
-        EXPECT_EQ(terminal_link_pattern_flags, 0x408u);
 }
 
 } // namespace

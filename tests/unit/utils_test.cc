@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+
 namespace {
 
 // Restores SHELL however a test leaves it.
@@ -37,17 +40,22 @@ TEST_F(ShellTest, UsesShellWhenSet)
         EXPECT_EQ(Utils::get_shell(), "/opt/some shell/fish");
 }
 
-TEST_F(ShellTest, EmptyShellFallsBackToTheUserDatabase)
+// The value of SHELL, or nullopt for no SHELL at all.
+class ShellFallbackTest : public ShellTest,
+                          public testing::WithParamInterface<std::optional<std::string>> {};
+
+TEST_P(ShellFallbackTest, FallsBackToTheUserDatabase)
 {
-        g_setenv("SHELL", "", true);
+        if (auto const& shell = GetParam())
+                g_setenv("SHELL", shell->c_str(), true);
+        else
+                g_unsetenv("SHELL");
         EXPECT_EQ(Utils::get_shell(), login_shell());
 }
 
-TEST_F(ShellTest, UnsetShellFallsBackToTheUserDatabase)
-{
-        g_unsetenv("SHELL");
-        EXPECT_EQ(Utils::get_shell(), login_shell());
-}
+INSTANTIATE_TEST_SUITE_P(EmptyOrUnset, ShellFallbackTest,
+                         testing::Values(std::optional<std::string>{""}, std::nullopt),
+                         [](auto const& info) { return info.param ? "Empty" : "Unset"; });
 
 } // namespace
 

@@ -262,19 +262,20 @@ TEST_F(GeometryHintsTest, BaseWidthIsTheWindowAroundEightyColumns)
         EXPECT_EQ(terminal->priv->base_height, 4);
 }
 
-TEST_F(GeometryHintsTest, WithResizeHintsTheWindowGrowsInCells)
+// With resize hints the window grows in cells; without them the minimum
+// and the base still hold.
+class ResizeHintsTest : public GeometryHintsTest, public testing::WithParamInterface<bool> {};
+
+TEST_P(ResizeHintsTest, ReachTheWindowManager)
 {
-        reload("[misc]\nresize-hints=true\n");
-        auto want = expected(true);
+        auto resize_hints = GetParam();
+        reload(std::string{"[misc]\nresize-hints="} + (resize_hints ? "true" : "false") + "\n");
+        auto want = expected(resize_hints);
         EXPECT_EQ(wait_for_x_hints(want), want);
 }
 
-TEST_F(GeometryHintsTest, WithoutResizeHintsTheMinimumStillHolds)
-{
-        reload("[misc]\nresize-hints=false\n");
-        auto want = expected(false);
-        EXPECT_EQ(wait_for_x_hints(want), want);
-}
+INSTANTIATE_TEST_SUITE_P(OnAndOff, ResizeHintsTest, testing::Values(true, false),
+                         [](auto const& info) { return info.param ? "On" : "Off"; });
 
 TEST_F(GeometryHintsTest, FontChangeFollowsTheNewCellsButKeepsTheBaseWidth)
 {
