@@ -9,8 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <cstdio>
-#include <cstring>
 #include <fstream>
 
 namespace {
@@ -29,14 +27,6 @@ protected:
 
         TempDir config_home;
 };
-
-size_t count(const std::string& text, const std::string& part)
-{
-        size_t n = 0;
-        for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-                ++n;
-        return n;
-}
 
 TEST_F(Reload, WarningsGoToStandardErrorAtStartAndOnEachReload)
 {
@@ -148,28 +138,6 @@ TEST_F(Reload, ASignalBeforeTheTerminalExistsIsNotFatal)
         EXPECT_EQ(count(app.err(), "brackenfold: "), 2u) << app.err();
         close_window(window);
         EXPECT_EQ(app.wait_exit(), 0);
-}
-
-struct SizeHints {
-        int min_width = -1, min_height = -1;
-        int inc_width = -1, inc_height = -1;
-        int base_width = -1, base_height = -1;
-};
-
-// What xprop shows of WM_NORMAL_HINTS.
-SizeHints size_hints(unsigned long window)
-{
-        SizeHints h;
-        auto text = xprop(window, {"WM_NORMAL_HINTS"});
-        auto field = [&](const char* label, int& width, int& height) {
-                auto at = text.find(label);
-                if (at != std::string::npos)
-                        std::sscanf(text.c_str() + at + std::strlen(label), "%d by %d", &width, &height);
-        };
-        field("minimum size: ", h.min_width, h.min_height);
-        field("resize increment: ", h.inc_width, h.inc_height);
-        field("base size: ", h.base_width, h.base_height);
-        return h;
 }
 
 TEST_F(Reload, GeometryHintsFollowTheCellsAndKeepTheBase)
