@@ -11,8 +11,11 @@ namespace {
 
 TEST(Startup, ExitsZeroWhenTheChildExitsWithAnyStatus)
 {
-        Brackenfold app{{"sh", "-c", "exit 3"}};
-        EXPECT_EQ(app.wait_exit(), 0);
+        for (auto script : {"exit 0", "exit 3", "exit 255", "kill -TERM $$", "kill -KILL $$"}) {
+                SCOPED_TRACE(script);
+                Brackenfold app{{"sh", "-c", script}};
+                EXPECT_EQ(app.wait_exit(), 0) << app.err();
+        }
 }
 
 TEST(Startup, ExitsZeroWhenTheWindowIsClosedWhileTheChildRuns)
