@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -43,6 +44,14 @@ void write_file(const std::string& path, const std::string& text, int mode)
                 out << text;
         }
         chmod(path.c_str(), mode_t(mode));
+}
+
+size_t count(const std::string& text, const std::string& part)
+{
+        size_t n = 0;
+        for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+                ++n;
+        return n;
 }
 
 static std::vector<char*> c_vector(std::vector<std::string>& words)
@@ -189,6 +198,33 @@ std::string xprop(unsigned long window, const std::vector<std::string>& props)
         std::vector<std::string> argv{"xprop", "-id", std::to_string(window)};
         argv.insert(argv.end(), props.begin(), props.end());
         return run(argv);
+}
+
+// xprop prints one field a line, e.g.
+//     program specified minimum size: 284 by 73
+// and nothing for a field that is not set.
+SizeHints size_hints(unsigned long window)
+{
+        SizeHints h;
+        auto text = xprop(window, {"WM_NORMAL_HINTS"});
+        auto field = [&](const std::string& label, int& width, int& height) {
+                std::istringstream lines{text};
+                for (std::string line; std::getline(lines, line);) {
+                        auto at = line.find(label);
+                        if (at == std::string::npos)
+                                continue;
+                        int w = -1, ht = -1;
+                        if (std::sscanf(line.c_str() + at + label.size(), "%d by %d", &w, &ht) == 2) {
+                                width = w;
+                                height = ht;
+                        }
+                        return;
+                }
+        };
+        field("minimum size: ", h.min_width, h.min_height);
+        field("resize increment: ", h.inc_width, h.inc_height);
+        field("base size: ", h.base_width, h.base_height);
+        return h;
 }
 
 void close_window(unsigned long window)

@@ -27,6 +27,9 @@ private:
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& text, int mode = 0644);
 
+// How many times `part` occurs in `text`, overlapping occurrences included.
+size_t count(const std::string& text, const std::string& part);
+
 // Runs `argv` to completion; returns its standard output.
 std::string run(const std::vector<std::string>& argv, int* status = nullptr);
 
@@ -78,6 +81,15 @@ private:
 
 // What `xprop -id WID PROPS...` prints.
 std::string xprop(unsigned long window, const std::vector<std::string>& props);
+
+// What a window manager reads in WM_NORMAL_HINTS; -1 for a field the
+// window does not set.
+struct SizeHints {
+        int min_width = -1, min_height = -1;
+        int inc_width = -1, inc_height = -1;
+        int base_width = -1, base_height = -1;
+};
+SizeHints size_hints(unsigned long window);
 
 // WM_DELETE_WINDOW, as a window manager's close button sends it.
 void close_window(unsigned long window);

@@ -4,15 +4,18 @@
 
 #include <sys/stat.h>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 
 namespace {
 
 // What the program starts on Control+Shift+T and O goes to stand-ins: a
-// `brackenfold` first on PATH and a default directory handler, both only
-// noting that they ran.
+// `brackenfold` first on PATH and a default directory handler. Each adds a
+// line to its file: the directory it runs in (the new terminal only) and
+// its arguments, each in brackets.
 std::map<std::string, std::string> stand_in_environment(const TempDir& dir)
 {
         auto bin = dir.file("bin");
@@ -20,10 +23,14 @@ std::map<std::string, std::string> stand_in_environment(const TempDir& dir)
         auto config = dir.file("config");
         for (auto& d : {bin, data, data + "/applications", config})
                 mkdir(d.c_str(), 0700);
-        write_file(bin + "/brackenfold",
-                   "#!/bin/sh\necho \"$@\" >> " + dir.file("new-terminal") + "\n", 0755);
-        write_file(bin + "/file-manager",
-                   "#!/bin/sh\necho \"$@\" >> " + dir.file("file-manager") + "\n", 0755);
+        auto recorder = [](const std::string& record, const std::string& first) {
+                return "#!/bin/sh\nline=" + first +
+                       "\nfor a; do line=\"$line[$a]\"; done\n"
+                       "printf '%s\\n' \"$line\" >> '" + record + "'\n";
+        };
+        write_file(bin + "/brackenfold", recorder(dir.file("new-terminal"), "\"$(pwd -P) \""),
+                   0755);
+        write_file(bin + "/file-manager", recorder(dir.file("file-manager"), ""), 0755);
         write_file(data + "/applications/stand-in.desktop",
                    "[Desktop Entry]\nType=Application\nName=Stand-in\nExec=" + bin +
                        "/file-manager %u\nMimeType=inode/directory;\n");
@@ -34,20 +41,41 @@ std::map<std::string, std::string> stand_in_environment(const TempDir& dir)
                 {"XDG_CONFIG_HOME", config}};
 }
 
+std::string real_path(const std::string& path)
+{
+        auto resolved = realpath(path.c_str(), nullptr);
+        std::string text = resolved ? resolved : path;
+        free(resolved);
+        return text;
+}
+
+std::string file_uri(const std::string& path)
+{
+        auto uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
+        std::string text = uri ? uri : "";
+        g_free(uri);
+        return text;
+}
+
 bool exists(const std::string& path)
 {
         return g_file_test(path.c_str(), G_FILE_TEST_EXISTS);
 }
 
-// The child takes its terminal raw and keeps every byte it receives.
+// The child takes its terminal raw and keeps every byte it receives. It
+// works in a directory of its own, not the program's: what Control+Shift+T
+// and O open.
 TEST(Keys, ApplicationChordsNeverReachTheChild)
 {
         TempDir dir;
         auto record = dir.file("record");
         auto ready = dir.file("ready");
-        Brackenfold app{{"sh", "-c", "stty raw -echo && : > \"$1\" && exec cat > \"$0\"",
-                         record, ready},
-                        stand_in_environment(dir)};
+        auto work = real_path(dir.path()) + "/work dir";
+        ASSERT_EQ(mkdir(work.c_str(), 0700), 0);
+        Brackenfold app{{"sh", "-c",
+                         "cd \"$2\" && stty raw -echo && : > \"$1\" && exec cat > \"$0\"",
+                         record, ready, work},
+                        stand_in_environment(dir), dir.path()};
         auto window = app.wait_for_window();
         ASSERT_NE(window, 0u) << app.err();
         ASSERT_TRUE(wait_until([&] { return exists(ready); })) << app.err();
@@ -58,6 +86,18 @@ TEST(Keys, ApplicationChordsNeverReachTheChild)
                            "ctrl+shift+x", "a"});
         EXPECT_TRUE(wait_until([&] { return read_file(record).ends_with("a"); }));
         EXPECT_EQ(read_file(record), "\x18" "a");
+
+        // A new terminal in the child's directory, and the directory handed
+        // to the default handler for directories (which gets it as a URI or,
+        // local as it is, as a path), each once.
+        auto new_terminal = dir.file("new-terminal");
+        auto file_manager = dir.file("file-manager");
+        const std::string terminal_line = work + " \n";
+        auto directory_line = testing::AnyOf("[" + file_uri(work) + "]\n", "[" + work + "]\n");
+        EXPECT_TRUE(wait_until([&] { return read_file(new_terminal).ends_with("\n"); }));
+        EXPECT_TRUE(wait_until([&] { return read_file(file_manager).ends_with("\n"); }));
+        EXPECT_EQ(read_file(new_terminal), terminal_line);
+        EXPECT_THAT(read_file(file_manager), directory_line);
 
         // Control+Shift+F moves the focus into the search entry; a click on
         // the terminal brings it back.
@@ -76,6 +116,8 @@ TEST(Keys, ApplicationChordsNeverReachTheChild)
 
         close_window(window);
         EXPECT_EQ(app.wait_exit(), 0);
+        EXPECT_EQ(read_file(new_terminal), terminal_line);
+        EXPECT_THAT(read_file(file_manager), directory_line);
 }
 
 // The child copies whatever the test writes into a FIFO to the terminal.

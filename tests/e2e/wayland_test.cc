@@ -118,14 +118,6 @@ private:
         std::string m_failure;
 };
 
-size_t count(const std::string& text, const std::string& what)
-{
-        size_t n = 0;
-        for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-                ++n;
-        return n;
-}
-
 // Lines that report a failed precondition of the program itself (default
 // log domain), as opposed to the toolkit's own.
 std::string own_criticals(const std::string& err)
