@@ -250,6 +250,10 @@ Terminal* terminal_new(int argc, char** argv, GtkContainer* parent,
             g_strcmp0(g_getenv("GTK_OVERLAY_SCROLLING"), "0") == 0;
 
         load_config(self, false);
+        // Left to itself the window would give its first focus to the first
+        // widget that takes it: with a warning shown at start-up, that is
+        // the bar's close button, and the first keys typed would go there.
+        gtk_window_set_focus(window, GTK_WIDGET(self->vte));
 
         gtk_widget_set_sensitive(GTK_WIDGET(self->search_button_up), priv->has_search_regex);
         gtk_widget_set_sensitive(GTK_WIDGET(self->search_button_down), priv->has_search_regex);

@@ -120,6 +120,34 @@ TEST(Keys, ApplicationChordsNeverReachTheChild)
         EXPECT_THAT(read_file(file_manager), directory_line);
 }
 
+// A warning at start-up shows the notification bar with its close button
+// before the window first appears; the keyboard must still go to the
+// terminal, not to that button.
+TEST(Keys, TypingWorksWhileAStartUpWarningIsShown)
+{
+        TempDir dir;
+        auto config = dir.file("config");
+        mkdir(config.c_str(), 0700);
+        mkdir((config + "/brackenfold").c_str(), 0700);
+        write_file(config + "/brackenfold/config", "[misc]\nno-such-key=1\n");
+        auto record = dir.file("record");
+        auto ready = dir.file("ready");
+        Brackenfold app{{"sh", "-c", "stty raw -echo && : > \"$1\" && exec cat > \"$0\"",
+                         record, ready},
+                        {{"XDG_CONFIG_HOME", config}}};
+        auto window = app.wait_for_window();
+        ASSERT_NE(window, 0u) << app.err();
+        ASSERT_NE(app.err().find("misc.no-such-key"), std::string::npos) << app.err();
+        ASSERT_TRUE(wait_until([&] { return exists(ready); })) << app.err();
+
+        send_keys(window, {"a", "space", "b"});
+        EXPECT_TRUE(wait_until([&] { return read_file(record) == "a b"; }))
+            << "the child received \"" << read_file(record) << "\"";
+
+        close_window(window);
+        EXPECT_EQ(app.wait_exit(), 0);
+}
+
 // The child copies whatever the test writes into a FIFO to the terminal.
 class Fed : public testing::Test {
 protected:
