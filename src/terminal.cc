@@ -190,6 +190,26 @@ static void search_revealer_changed(GtkRevealer* revealer, GParamSpec*,
                 gtk_widget_show(content);
 }
 
+static void focus_terminal(GtkWindow* window, Terminal* self) noexcept
+{
+        g_signal_handlers_disconnect_by_func(window, (gpointer)focus_terminal, self);
+        gtk_window_set_focus(window, GTK_WIDGET(self->vte));
+}
+
+// Left to itself the window gives its first focus to the first widget that
+// takes it: with a warning shown at start-up, that is the bar's close button,
+// and the first keys typed would go there. The focus is set once the window
+// is shown: set on a hidden window, GTK would keep it even after the
+// terminal is gone.
+static void focus_terminal_when_shown(Terminal* self, GtkWindow* window)
+{
+        if (gtk_widget_get_visible(GTK_WIDGET(window)))
+                focus_terminal(window, self);
+        else
+                g_signal_connect_object(window, "show", G_CALLBACK(focus_terminal), self,
+                                        G_CONNECT_AFTER);
+}
+
 static void install_drop_targets(Terminal* self)
 {
         // GTK takes the first of these that the source offers. File managers
@@ -250,10 +270,7 @@ Terminal* terminal_new(int argc, char** argv, GtkContainer* parent,
             g_strcmp0(g_getenv("GTK_OVERLAY_SCROLLING"), "0") == 0;
 
         load_config(self, false);
-        // Left to itself the window would give its first focus to the first
-        // widget that takes it: with a warning shown at start-up, that is
-        // the bar's close button, and the first keys typed would go there.
-        gtk_window_set_focus(window, GTK_WIDGET(self->vte));
+        focus_terminal_when_shown(self, window);
 
         gtk_widget_set_sensitive(GTK_WIDGET(self->search_button_up), priv->has_search_regex);
         gtk_widget_set_sensitive(GTK_WIDGET(self->search_button_down), priv->has_search_regex);

@@ -51,6 +51,41 @@ TEST_F(TerminalTest, WindowPropertyNotifiesOnlyOnChange)
         g_object_unref(other);
 }
 
+// The keyboard goes to the terminal from the start, also when a warning
+// shows the bar and its close button at construction, and also for a
+// terminal built into a window already on screen. The window must never
+// keep pointing at a terminal that is gone.
+TEST_F(TerminalTest, TheTerminalHasTheKeyboardFromTheStart)
+{
+        EXPECT_EQ(gtk_window_get_focus(window), GTK_WIDGET(terminal->vte));
+
+        write_config("[misc]\nno-such-key=1\n");
+        testing::internal::CaptureStderr();
+        for (int i = 0; i < 2; ++i) {
+                recreate();
+                ASSERT_TRUE(gtk_info_bar_get_revealed(terminal->infobar));
+                EXPECT_EQ(gtk_window_get_focus(window), GTK_WIDGET(terminal->vte));
+        }
+        testing::internal::GetCapturedStderr();
+
+        // A window built the way the program builds its own: the terminal
+        // first, then the window shown.
+        auto other = RefPtr<GtkWindow>{
+            GTK_WINDOW(g_object_ref_sink(gtk_window_new(GTK_WINDOW_TOPLEVEL)))};
+        testing::internal::CaptureStderr();
+        char* argv[] = {const_cast<char*>("brackenfold"), const_cast<char*>("sleep"),
+                        const_cast<char*>("1000"), nullptr};
+        auto second = terminal_new(3, argv, GTK_CONTAINER(other.get()), other.get());
+        testing::internal::GetCapturedStderr();
+        g_signal_handlers_disconnect_by_func(second->vte, (gpointer)gtk_main_quit, second);
+        gtk_widget_show_all(GTK_WIDGET(other.get()));
+        EXPECT_EQ(gtk_window_get_focus(other.get()), GTK_WIDGET(second->vte));
+        ASSERT_TRUE(iterate_until([&] { return second->priv->child_pid != 0; }));
+        gtk_widget_destroy(GTK_WIDGET(second));
+        EXPECT_EQ(gtk_window_get_focus(other.get()), nullptr);
+        gtk_widget_destroy(GTK_WIDGET(other.get()));
+}
+
 TEST_F(TerminalTest, DestroyingTheWindowFinalizesTheTerminal)
 {
         gpointer watch = terminal;
