@@ -39,7 +39,7 @@ void set_palette(VteTerminal* vte, GtkWidget* window)
 {
         static constexpr std::array<const char*, 16> names{
             "black", "red3", "green3", "yellow3", "blue2", "magenta3", "cyan3", "grey90",
-            "grey50", "red", "green", "yellow", "#5c5cff", "magenta", "cyan", "white"};
+            "grey50", "red", "#00ff00", "yellow", "#5c5cff", "magenta", "cyan", "white"};
         std::array<GdkRGBA, 16> palette{};
         for (size_t i = 0; i < names.size(); ++i)
                 gdk_rgba_parse(&palette[i], names[i]);

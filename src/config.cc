@@ -16,11 +16,13 @@ struct PaletteDefault {
         const char* bright;
 };
 
-// Entry i is "normal.<name>", entry i + 8 "bright.<name>".
+// Entry i is "normal.<name>", entry i + 8 "bright.<name>". Bright green is
+// written out: Pango reads colour names as CSS does, where "green" is a dark
+// green (#008000), darker than normal green.
 constexpr std::array<PaletteDefault, 8> palette_defaults{{
     {"black", "black", "grey50"},
     {"red", "red3", "red"},
-    {"green", "green3", "green"},
+    {"green", "green3", "#00ff00"},
     {"yellow", "yellow3", "yellow"},
     {"blue", "blue2", "#5c5cff"},
     {"magenta", "magenta3", "magenta"},

@@ -32,7 +32,7 @@ std::string font_text(const Config& config)
 
 const char* const default_palette[16] = {
     "black", "red3", "green3", "yellow3", "blue2", "magenta3", "cyan3", "grey90",
-    "grey50", "red", "green", "yellow", "#5c5cff", "magenta", "cyan", "white"};
+    "grey50", "red", "#00ff00", "yellow", "#5c5cff", "magenta", "cyan", "white"};
 
 void expect_defaults(const Config& config)
 {
@@ -56,6 +56,16 @@ void expect_defaults(const Config& config)
                 EXPECT_TRUE(gdk_rgba_equal(&config.palette[i], &want)) << i;
         }
         EXPECT_TRUE(config.open_with.empty());
+
+        // A bright colour is never darker than its normal form, whatever
+        // the colour-name table of the Pango at hand says.
+        for (int i = 0; i < 8; ++i) {
+                auto const& normal = config.palette[i];
+                auto const& bright = config.palette[i + 8];
+                EXPECT_GE(bright.red, normal.red) << i;
+                EXPECT_GE(bright.green, normal.green) << i;
+                EXPECT_GE(bright.blue, normal.blue) << i;
+        }
 }
 
 struct Loaded {
