@@ -86,6 +86,46 @@ TEST_F(TerminalTest, TheTerminalHasTheKeyboardFromTheStart)
         gtk_widget_destroy(GTK_WIDGET(other.get()));
 }
 
+std::string font_of(GtkWidget* widget)
+{
+        auto context = gtk_widget_get_style_context(widget);
+        PangoFontDescription* font = nullptr;
+        gtk_style_context_get(context, gtk_style_context_get_state(context), "font", &font,
+                              nullptr);
+        auto text = CharPtr{pango_font_description_to_string(font)};
+        pango_font_description_free(font);
+        return text.get();
+}
+
+// The context menus belong to the terminal widget but are part of the
+// interface: they are written in the interface's font, with the program's
+// style sheet installed as the program installs it.
+TEST_F(TerminalTest, ContextMenusUseTheInterfaceFont)
+{
+        auto css = take_ref(gtk_css_provider_new());
+        gtk_css_provider_load_from_resource(css.get(), "/brackenfold/css/terminal.css");
+        auto screen = gtk_window_get_screen(window);
+        gtk_style_context_add_provider_for_screen(screen, GTK_STYLE_PROVIDER(css.get()),
+                                                  GTK_STYLE_PROVIDER_PRIORITY_USER);
+
+        auto plain_menu = GTK_MENU(g_object_ref_sink(gtk_menu_new()));
+        auto plain_item = gtk_menu_item_new_with_label("plain");
+        gtk_menu_shell_append(GTK_MENU_SHELL(plain_menu), plain_item);
+        auto interface_font = font_of(plain_item);
+
+        for (auto menu : {terminal->standard_context_menu, terminal->uri_context_menu}) {
+                auto items = gtk_container_get_children(GTK_CONTAINER(menu));
+                ASSERT_NE(items, nullptr);
+                EXPECT_EQ(font_of(GTK_WIDGET(items->data)), interface_font)
+                    << "the terminal's is " << font_of(GTK_WIDGET(terminal->vte));
+                g_list_free(items);
+        }
+
+        gtk_widget_destroy(GTK_WIDGET(plain_menu));
+        g_object_unref(plain_menu);
+        gtk_style_context_remove_provider_for_screen(screen, GTK_STYLE_PROVIDER(css.get()));
+}
+
 TEST_F(TerminalTest, DestroyingTheWindowFinalizesTheTerminal)
 {
         gpointer watch = terminal;
