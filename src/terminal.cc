@@ -1,5 +1,6 @@
 #include "terminal-private.hh"
 
+#include <algorithm>
 #include <cstdlib>
 
 const std::string_view terminal_link_pattern =
@@ -190,6 +191,32 @@ static void search_revealer_changed(GtkRevealer* revealer, GParamSpec*,
                 gtk_widget_show(content);
 }
 
+// Both bars sit at the bottom; the notification bar spans the width and is
+// drawn above the search bar, which it would hide completely. While both are
+// shown the search bar stands on top of the notification bar instead, in the
+// same corner, following it as it slides in and out.
+static gboolean place_search_bar(GtkOverlay* overlay, GtkWidget* child, GdkRectangle* where,
+                                 Terminal* self) noexcept
+{
+        if (child != GTK_WIDGET(self->search_revealer))
+                return false;
+        GtkAllocation area;
+        gtk_widget_get_allocation(GTK_WIDGET(overlay), &area);
+        GtkRequisition natural;
+        gtk_widget_get_preferred_size(child, nullptr, &natural);
+        where->width = std::min(natural.width, area.width);
+        where->height = std::min(natural.height, area.height);
+        where->x = area.width - where->width;
+        where->y = area.height - where->height;
+        auto bar = GTK_WIDGET(self->infobar);
+        if (gtk_widget_get_visible(bar)) {
+                int bar_height = 0;
+                gtk_widget_get_preferred_height_for_width(bar, area.width, nullptr, &bar_height);
+                where->y = std::max(0, where->y - bar_height);
+        }
+        return true;
+}
+
 static void focus_terminal(GtkWindow* window, Terminal* self) noexcept
 {
         g_signal_handlers_disconnect_by_func(window, (gpointer)focus_terminal, self);
@@ -277,6 +304,7 @@ Terminal* terminal_new(int argc, char** argv, GtkContainer* parent,
         vte_terminal_search_set_wrap_around(self->vte, true);
         g_signal_connect(self->search_revealer, "notify::reveal-child",
                          G_CALLBACK(search_revealer_changed), nullptr);
+        g_signal_connect(self, "get-child-position", G_CALLBACK(place_search_bar), self);
 
         gtk_menu_attach_to_widget(self->uri_context_menu, GTK_WIDGET(self->vte), nullptr);
         gtk_menu_attach_to_widget(self->standard_context_menu, GTK_WIDGET(self->vte), nullptr);

@@ -74,6 +74,48 @@ TEST_F(InfobarTest, EveryMessageSlidesOntoTheScreen)
         }
 }
 
+// Where `widget` is, in the terminal's coordinates.
+GdkRectangle place_in(Terminal* terminal, GtkWidget* widget)
+{
+        GdkRectangle where{0, 0, gtk_widget_get_allocated_width(widget),
+                           gtk_widget_get_allocated_height(widget)};
+        gtk_widget_translate_coordinates(widget, GTK_WIDGET(terminal), 0, 0, &where.x, &where.y);
+        return where;
+}
+
+// The message bar is drawn above the search bar and spans the width: the
+// search bar must stand on top of it rather than vanish behind it, and go
+// back to the corner when the message goes.
+TEST_F(InfobarTest, TheSearchBarStaysInSightAboveAMessage)
+{
+        auto revealer = sliding_part(terminal->infobar);
+        ASSERT_NE(revealer, nullptr);
+        infobar_show(terminal, "a message", GTK_MESSAGE_ERROR, std::nullopt);
+        ASSERT_TRUE(iterate_until([&] { return gtk_revealer_get_child_revealed(revealer); }));
+        gtk_revealer_set_reveal_child(terminal->search_revealer, true);
+        ASSERT_TRUE(iterate_until(
+            [&] { return gtk_revealer_get_child_revealed(terminal->search_revealer); }));
+
+        auto entry = GTK_WIDGET(terminal->search_entry);
+        auto bar = GTK_WIDGET(terminal->infobar);
+        auto height = gtk_widget_get_allocated_height(GTK_WIDGET(terminal));
+        EXPECT_TRUE(iterate_until([&] {
+                auto e = place_in(terminal, entry);
+                return e.y >= 0 && e.y + e.height <= place_in(terminal, bar).y;
+        })) << "the entry's bottom at " << place_in(terminal, entry).y + place_in(terminal, entry).height
+            << ", the bar's top at " << place_in(terminal, bar).y;
+        EXPECT_GT(place_in(terminal, bar).y, height / 2) << "the bar stays at the bottom";
+
+        gtk_info_bar_response(terminal->infobar, GTK_RESPONSE_CLOSE);
+        ASSERT_TRUE(iterate_until([&] { return !gtk_revealer_get_child_revealed(revealer); }));
+        // Back in the corner: only the search bar's own margin below it.
+        EXPECT_TRUE(iterate_until([&] {
+                auto e = place_in(terminal, entry);
+                return height - (e.y + e.height) <= 10;
+        })) << "the entry's bottom at " << place_in(terminal, entry).y + place_in(terminal, entry).height
+            << " of " << height;
+}
+
 TEST_F(InfobarTest, TimedMessageHidesNoCloseButtonAndHoldsTheTerminal)
 {
         auto before = refs();
