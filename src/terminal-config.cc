@@ -110,6 +110,12 @@ static void apply_geometry_hints(Terminal* self, const Config& config)
             GdkWindowHints(GDK_HINT_MIN_SIZE | GDK_HINT_BASE_SIZE | GDK_HINT_RESIZE_INC));
 }
 
+void update_geometry_hints(Terminal* self)
+{
+        if (self->vte && self->priv->config)
+                apply_geometry_hints(self, *self->priv->config);
+}
+
 static void apply_terminal_options(Terminal* self, const Config& config)
 {
         auto vte = self->vte;

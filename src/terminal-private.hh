@@ -57,6 +57,8 @@ struct _Terminal {
 
 // Configuration and notification bar (terminal-config.cc)
 void load_config(Terminal* self, bool notify);
+// Hands the window manager the current cell size, e.g. after a zoom.
+void update_geometry_hints(Terminal* self);
 void infobar_show(Terminal* self, const char* message, GtkMessageType type,
                   std::optional<guint> timeout);
 void remove_open_with_items(Terminal* self);

@@ -217,6 +217,13 @@ static gboolean place_search_bar(GtkOverlay* overlay, GtkWidget* child, GdkRecta
         return true;
 }
 
+// A zoom changes the cells without a reload: the window manager must still
+// size the window in whole cells of the new size.
+static void cell_size_changed(VteTerminal*, guint, guint, Terminal* self) noexcept
+{
+        guard_exceptions("cell_size_changed", [&] { update_geometry_hints(self); });
+}
+
 static void focus_terminal(GtkWindow* window, Terminal* self) noexcept
 {
         g_signal_handlers_disconnect_by_func(window, (gpointer)focus_terminal, self);
@@ -297,6 +304,7 @@ Terminal* terminal_new(int argc, char** argv, GtkContainer* parent,
             g_strcmp0(g_getenv("GTK_OVERLAY_SCROLLING"), "0") == 0;
 
         load_config(self, false);
+        g_signal_connect(self->vte, "char-size-changed", G_CALLBACK(cell_size_changed), self);
         focus_terminal_when_shown(self, window);
 
         gtk_widget_set_sensitive(GTK_WIDGET(self->search_button_up), priv->has_search_regex);

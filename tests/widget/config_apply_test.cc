@@ -289,6 +289,23 @@ TEST_F(GeometryHintsTest, FontChangeFollowsTheNewCellsButKeepsTheBaseWidth)
         EXPECT_EQ(wait_for_x_hints(want), want);
 }
 
+// Zooming changes the cells without a reload; the window manager must size
+// the window in the new cells, around the same base.
+TEST_F(GeometryHintsTest, ZoomFollowsTheNewCells)
+{
+        auto base = terminal->priv->base_width;
+        auto old_width = cell_width();
+        for (double scale : {1.2 * 1.2, 1.0 / 1.2}) {
+                SCOPED_TRACE(scale);
+                vte_terminal_set_font_scale(terminal->vte, scale);
+                ASSERT_NE(cell_width(), old_width);
+                auto want = expected(true);
+                EXPECT_EQ(want.base_width, base);
+                EXPECT_EQ(wait_for_x_hints(want), want);
+                old_width = cell_width();
+        }
+}
+
 // --- The terminal widget ---------------------------------------------------
 
 TEST_F(ConfigApplyTest, TerminalOptionsFollowTheFile)
