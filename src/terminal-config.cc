@@ -1,6 +1,8 @@
 // Applying the configuration, and the notification bar that reports it.
 #include "terminal-private.hh"
 
+#include <algorithm>
+
 #include <glib/gi18n-lib.h>
 
 #include <string>
@@ -121,7 +123,9 @@ static void apply_terminal_options(Terminal* self, const Config& config)
         auto vte = self->vte;
         vte_terminal_set_allow_hyperlink(vte, config.allow_hyperlinks);
         vte_terminal_set_mouse_autohide(vte, config.autohide_mouse);
-        vte_terminal_set_scrollback_lines(vte, glong(config.scrollback));
+        // Any negative number keeps every line; the terminal itself takes
+        // only -1 for that and refuses the others with a critical.
+        vte_terminal_set_scrollback_lines(vte, glong(std::max(config.scrollback, -1)));
         vte_terminal_set_cursor_shape(vte, config.cursor_shape);
         vte_terminal_set_cursor_blink_mode(vte, config.cursor_blink);
         vte_terminal_set_bold_is_bright(vte, config.bold_is_bright);

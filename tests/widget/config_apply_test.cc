@@ -328,6 +328,12 @@ TEST_F(ConfigApplyTest, TerminalOptionsFollowTheFile)
         EXPECT_EQ(scrollback, G_MAXUINT) << "a negative scrollback keeps its sign: unlimited";
         EXPECT_TRUE(vte_terminal_get_allow_hyperlink(vte));
         EXPECT_TRUE(vte_terminal_get_bold_is_bright(vte));
+        for (auto negative : {"-5", "-2147483648"}) {
+                reload(std::string{"[misc]\nscrollback=50\n"});
+                reload(std::string{"[misc]\nscrollback="} + negative + "\n");
+                g_object_get(vte, "scrollback-lines", &scrollback, nullptr);
+                EXPECT_EQ(scrollback, G_MAXUINT) << negative << " keeps every line too";
+        }
 
         reload("");
         EXPECT_FALSE(vte_terminal_get_mouse_autohide(vte));

@@ -435,6 +435,22 @@ TEST_F(LinksTest, AProgramThatCannotStartIsReportedAndTheBarStays)
         EXPECT_EQ(gtk_label_get_text(terminal->infobar_label), message);
 }
 
+// A directory the child reported need not be UTF-8: the bar shows the
+// error with the stray bytes replaced, not the message before it.
+TEST_F(LinksTest, AnErrorNamingANonUtf8PathIsStillShown)
+{
+        infobar_show(terminal, "an older message", GTK_MESSAGE_INFO, std::nullopt);
+        testing::internal::CaptureStderr();
+        spawn_detached(terminal, "/nonexistent/\xff\xfe", {"true"});
+        auto err = testing::internal::GetCapturedStderr();
+        EXPECT_NE(err.find("/nonexistent/\xff\xfe"), std::string::npos)
+            << "standard error gets the raw bytes";
+        std::string shown = gtk_label_get_text(terminal->infobar_label);
+        EXPECT_TRUE(g_utf8_validate(shown.c_str(), -1, nullptr));
+        EXPECT_NE(shown.find("/nonexistent/\uFFFD\uFFFD"), std::string::npos) << shown;
+        EXPECT_EQ(gtk_info_bar_get_message_type(terminal->infobar), GTK_MESSAGE_ERROR);
+}
+
 TEST_F(LinksTest, OpenTerminalAndDirectoryWorkInTheChildsDirectory)
 {
         ASSERT_NO_FATAL_FAILURE(start_child_elsewhere());
