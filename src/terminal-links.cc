@@ -87,7 +87,15 @@ static std::optional<std::string> reported_directory(Terminal* self)
         std::array<char, 256> hostname{};
         if (gethostname(hostname.data(), hostname.size() - 1) != 0)
                 return std::nullopt;
-        return trusted_directory(uri.get(), hostname.data());
+        auto directory = trusted_directory(uri.get(), hostname.data());
+        // "Open directory" hands the path to its default application: a
+        // report naming a file would have the program in the terminal choose
+        // a file to be opened. A directory that does not exist (yet) is
+        // still reported, and fails visibly.
+        if (directory && g_file_test(directory->c_str(), G_FILE_TEST_EXISTS) &&
+            !g_file_test(directory->c_str(), G_FILE_TEST_IS_DIR))
+                return std::nullopt;
+        return directory;
 }
 
 static std::optional<std::string> resolved_cwd(const char* format, GPid pid)

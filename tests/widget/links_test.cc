@@ -514,6 +514,7 @@ protected:
         void TearDown() override
         {
                 LinksTest::TearDown();
+                g_unlink((directory + "/file").c_str());
                 g_rmdir((directory + "/a b").c_str());
                 g_rmdir(directory.c_str());
         }
@@ -534,6 +535,7 @@ TEST_P(DirectoryReportTest, BelievesOnlyThisHostsReports)
         ASSERT_NO_FATAL_FAILURE(start_child_elsewhere());
         directory = real_path(CharPtr{g_dir_make_tmp("cwd-XXXXXX", nullptr)}.get());
         g_mkdir((directory + "/a b").c_str(), 0700);
+        ASSERT_TRUE(g_file_set_contents((directory + "/file").c_str(), "", 0, nullptr));
 
         auto config = std::make_shared<Config>(data_path("no-config"));
         config->prefer_osc7 = c.prefer_osc7;
@@ -566,7 +568,10 @@ INSTANTIATE_TEST_SUITE_P(
         ReportCase{"LocalhostIsNotThisHost", "file://localhostDIR", true, false},
         ReportCase{"NulInPath", "file://HOSTDIR%00/x", true, false},
         ReportCase{"BadEscape", "file://HOSTDIR%zz", true, false},
-        ReportCase{"NoReport", "", true, false}),
+        ReportCase{"NoReport", "", true, false},
+        // A program must not get a file of its choosing opened with its
+        // default application by "Open directory".
+        ReportCase{"AFileIsNotADirectory", "file://HOSTDIR/file", true, false}),
     [](auto const& info) { return std::string{info.param.name}; });
 
 } // namespace
