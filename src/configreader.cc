@@ -1,6 +1,8 @@
 // Typed, consuming reads of the configuration key file.
 #include "configreader.hh"
 
+#include <sys/stat.h>
+
 #include <glib/gi18n-lib.h>
 
 #include <algorithm>
@@ -64,11 +66,23 @@ bool has_placeholder(const std::vector<std::string>& argv)
 
 } // namespace
 
+// GLib opens the file before it looks at what kind of file it is: opening a
+// FIFO waits for a writer, and would hold the whole program with it.
+static bool is_fifo(const std::string& path)
+{
+        struct stat status;
+        return stat(path.c_str(), &status) == 0 && S_ISFIFO(status.st_mode);
+}
+
 ConfigReader::ConfigReader(const std::string& path) : m_key_file{g_key_file_new()}
 {
         Error error;
-        if (g_key_file_load_from_file(m_key_file.get(), path.c_str(),
-                                      G_KEY_FILE_NONE, error.out()))
+        if (is_fifo(path))
+                // GLib's own words for any file that is not a regular one.
+                g_set_error_literal(error.out(), G_KEY_FILE_ERROR, G_KEY_FILE_ERROR_PARSE,
+                                    g_dgettext("glib20", "Not a regular file"));
+        else if (g_key_file_load_from_file(m_key_file.get(), path.c_str(),
+                                           G_KEY_FILE_NONE, error.out()))
                 return;
         if (error.matches(G_FILE_ERROR, G_FILE_ERROR_NOENT))
                 return;
