@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <memory>
 #include <stdexcept>
 
 extern char** environ;
@@ -63,21 +64,26 @@ static std::vector<char*> c_vector(std::vector<std::string>& words)
         return v;
 }
 
+std::string take_text(char* text)
+{
+        auto owned = std::unique_ptr<char, decltype(&g_free)>{text, g_free};
+        return owned ? owned.get() : "";
+}
+
 std::string run(const std::vector<std::string>& argv, int* status)
 {
         auto words = argv;
         auto c_argv = c_vector(words);
         char* out = nullptr;
         int wait_status = 0;
-        GError* error = nullptr;
+        GError* raw_error = nullptr;
         if (!g_spawn_sync(nullptr, c_argv.data(), nullptr, G_SPAWN_SEARCH_PATH,
-                          nullptr, nullptr, &out, nullptr, &wait_status, &error)) {
-                std::string message = error->message;
-                g_error_free(error);
-                throw std::runtime_error{"cannot run " + argv[0] + ": " + message};
+                          nullptr, nullptr, &out, nullptr, &wait_status, &raw_error)) {
+                auto error = std::unique_ptr<GError, decltype(&g_error_free)>{raw_error,
+                                                                              g_error_free};
+                throw std::runtime_error{"cannot run " + argv[0] + ": " + error->message};
         }
-        std::string text = out ? out : "";
-        g_free(out);
+        auto text = take_text(out);
         if (status)
                 *status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
         return text;

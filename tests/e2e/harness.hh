@@ -27,6 +27,10 @@ private:
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& text, int mode = 0644);
 
+// The text of a string that GLib or the C library allocated, which this
+// frees; "" for none.
+std::string take_text(char* text);
+
 // How many times `part` occurs in `text`, overlapping occurrences included.
 size_t count(const std::string& text, const std::string& part);
 

@@ -43,18 +43,13 @@ std::map<std::string, std::string> stand_in_environment(const TempDir& dir)
 
 std::string real_path(const std::string& path)
 {
-        auto resolved = realpath(path.c_str(), nullptr);
-        std::string text = resolved ? resolved : path;
-        free(resolved);
-        return text;
+        auto resolved = take_text(realpath(path.c_str(), nullptr));
+        return resolved.empty() ? path : resolved;
 }
 
 std::string file_uri(const std::string& path)
 {
-        auto uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
-        std::string text = uri ? uri : "";
-        g_free(uri);
-        return text;
+        return take_text(g_filename_to_uri(path.c_str(), nullptr, nullptr));
 }
 
 bool exists(const std::string& path)
