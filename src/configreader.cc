@@ -42,14 +42,6 @@ std::string join(const std::vector<std::string>& items, std::string_view separat
         return joined;
 }
 
-// Key and group names are not checked for UTF-8 by the key file, so a
-// warning may carry stray bytes; markup must be valid UTF-8.
-std::string escape_markup(const std::string& message)
-{
-        auto valid = CharPtr{g_utf8_make_valid(message.c_str(), gssize(message.size()))};
-        auto escaped = CharPtr{g_markup_escape_text(valid.get(), -1)};
-        return escaped.get();
-}
 
 // The key file's own answer for a key it does not have.
 void set_key_not_found(GError** error, const std::string& group, const std::string& key)
@@ -64,15 +56,15 @@ bool has_placeholder(const std::vector<std::string>& argv)
         return std::ranges::find(argv, "%") != argv.end();
 }
 
-} // namespace
-
 // GLib opens the file before it looks at what kind of file it is: opening a
 // FIFO waits for a writer, and would hold the whole program with it.
-static bool is_fifo(const std::string& path)
+bool is_fifo(const std::string& path)
 {
         struct stat status;
         return stat(path.c_str(), &status) == 0 && S_ISFIFO(status.st_mode);
 }
+
+} // namespace
 
 ConfigReader::ConfigReader(const std::string& path) : m_key_file{g_key_file_new()}
 {
@@ -95,6 +87,8 @@ ConfigReader::ConfigReader(const std::string& path) : m_key_file{g_key_file_new(
 void ConfigReader::append_warning(const std::string& message)
 {
         warning(message.c_str());
+        // Key and group names are not checked for UTF-8 by the key file, so
+        // a warning may carry stray bytes.
         m_warnings.push_back("• " + escape_markup(message));
 }
 

@@ -17,10 +17,8 @@ using MallocPtr = Owned<char, ::free>;
 static void report_failure(Terminal* self, const char* message)
 {
         warning(message);
-        // A path the child reported need not be UTF-8; markup must be.
-        auto text = CharPtr{g_utf8_make_valid(message, -1)};
-        auto markup = CharPtr{g_markup_escape_text(text.get(), -1)};
-        infobar_show(self, markup.get(), GTK_MESSAGE_ERROR, std::nullopt);
+        // A path the child reported need not be UTF-8.
+        infobar_show(self, escape_markup(message).c_str(), GTK_MESSAGE_ERROR, std::nullopt);
 }
 
 // --- Starting programs and opening URIs -----------------------------------

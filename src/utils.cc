@@ -126,6 +126,12 @@ std::optional<std::vector<std::string>> shell_split(std::string_view command,
         return strv_to_vector(StrvPtr{argv}.get());
 }
 
+std::string escape_markup(std::string_view text)
+{
+        auto valid = CharPtr{g_utf8_make_valid(text.data(), gssize(text.size()))};
+        return CharPtr{g_markup_escape_text(valid.get(), -1)}.get();
+}
+
 void warning(const char* message)
 {
         g_return_if_fail(message != NULL);

@@ -94,6 +94,10 @@ std::optional<std::vector<std::string>> shell_split(std::string_view command,
 // Prints "brackenfold: MESSAGE" as one line on standard error.
 void warning(const char* message);
 
+// `text` as markup that shows it as written: made valid UTF-8 (markup must
+// be), then escaped.
+std::string escape_markup(std::string_view text);
+
 class Utils {
 public:
         Utils() = delete;
