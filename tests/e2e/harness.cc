@@ -265,7 +265,13 @@ WindowManager::WindowManager()
                 m_failure = e.what();
                 return;
         }
-        if (!wait_until([&] { return !m_process->running() || !supporting_wm_check().empty(); }) ||
+        // The work area comes last in its start, just before it takes the
+        // windows there are and starts to answer requests.
+        auto started = [&] {
+                return !supporting_wm_check().empty() &&
+                       run({"xprop", "-root", "_NET_WORKAREA"}).find(" = ") != std::string::npos;
+        };
+        if (!wait_until([&] { return !m_process->running() || started(); }) ||
             !m_process->running())
                 m_failure = "openbox did not start:\n" + m_process->err();
 }

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
 #include <ostream>
@@ -126,14 +127,27 @@ protected:
                 return last;
         }
 
-        // Presses `chord` and waits until the program has handled it: the
-        // key after it has reached the child.
+        // Presses `chord` and waits until the program has handled it (the
+        // key after it has reached the child) and, if the zoom level
+        // changed, has handed the new cells to the window manager.
         Shape press(const std::string& chord)
         {
+                auto next = chord == "ctrl+equal" ? std::min(level + 1, 7)
+                            : chord == "ctrl+minus" ? std::max(level - 1, -7)
+                                                    : 0;
+                auto before = size_hints(window);
                 send_keys(window, {chord, "x"});
                 auto pressed = size_t(++presses);
                 EXPECT_TRUE(wait_until([&] { return count(read_file(record), "x") == pressed; }))
                     << chord << " was not handled";
+                if (next != level) {
+                        EXPECT_TRUE(wait_until([&] {
+                                auto now = size_hints(window);
+                                return now.inc_width != before.inc_width ||
+                                       now.inc_height != before.inc_height;
+                        })) << "the cells did not change with " << chord;
+                }
+                level = next;
                 return settled();
         }
 
@@ -168,6 +182,7 @@ protected:
         unsigned long window = 0;
         Shape start;
         int presses = 0;
+        int level = 0; // zoom steps away from the normal size
 };
 
 // Zoom in, out and back: at every step the window keeps its size as
