@@ -229,15 +229,20 @@ unsigned long Brackenfold::wait_for_window(double seconds)
 // itself (its root property outlives it); "" without one.
 static std::string supporting_wm_check()
 {
-        auto check = [](const std::string& text) {
-                auto at = text.find("window id # ");
-                return at == std::string::npos ? "" : text.substr(at + 12, text.find('\n', at) - at - 12);
+        auto check = [](const std::string& text) -> std::string {
+                const std::string label = "window id # ";
+                auto at = text.find(label);
+                if (at == std::string::npos)
+                        return "";
+                at += label.size();
+                return text.substr(at, text.find('\n', at) - at);
         };
         auto named = check(run({"xprop", "-root", "-notype", "_NET_SUPPORTING_WM_CHECK"}));
         if (named.empty())
                 return "";
         int status = 0;
-        auto own = check(run({"xprop", "-id", named, "-notype", "_NET_SUPPORTING_WM_CHECK"}, &status));
+        auto own = check(
+            run({"xprop", "-id", named, "-notype", "_NET_SUPPORTING_WM_CHECK"}, &status));
         return status == 0 && own == named ? named : "";
 }
 

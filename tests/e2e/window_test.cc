@@ -81,7 +81,9 @@ protected:
                 app.emplace(std::vector<std::string>{
                     "sh", "-c",
                     "stty raw -echo; "
-                    "while stty size < /dev/tty > \"$0.new\" && mv \"$0.new\" \"$0\"; do sleep 0.05; done & "
+                    "while stty size < /dev/tty > \"$0.new\" && mv \"$0.new\" \"$0\"; do "
+                    "        sleep 0.05; "
+                    "done & "
                     "exec cat > \"$1\"",
                     grid, record});
                 window = app->wait_for_window();
@@ -95,6 +97,8 @@ protected:
 
         void TearDown() override
         {
+                if (!app)
+                        return;
                 if (window && app->running())
                         close_window(window);
                 EXPECT_EQ(app->wait_exit(), 0) << app->err();

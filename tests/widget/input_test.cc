@@ -457,7 +457,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         ZoomWalk{"InResetOutReset", {in, reset, out, reset}},
         ZoomWalk{"ThreeInThreeOut", {in, in, in, out, out, out}},
-        ZoomWalk{"SevenInSevenOut", {in, in, in, in, in, in, in, out, out, out, out, out, out, out}},
+        ZoomWalk{"SevenInSevenOut",
+                 {in, in, in, in, in, in, in, out, out, out, out, out, out, out}},
         ZoomWalk{"SevenOutSevenInReset",
                  {out, out, out, out, out, out, out, in, in, in, in, in, in, in, reset}},
         ZoomWalk{"SevenEachMixedReset",
