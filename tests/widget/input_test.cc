@@ -491,6 +491,23 @@ TEST_F(ZoomTest, StartsAfreshFromTheUsersSize)
         EXPECT_EQ(settled(), user);
 }
 
+// Steps that come faster than the window follows them, as a spun wheel
+// gives them: the window takes the size of the last one.
+TEST_F(ZoomTest, StepsFasterThanTheWindowFollows)
+{
+        auto start = settled();
+        for (auto step : {in, in, in, out, wheel_in, wheel_in})
+                zoom(step);
+        auto zoomed = settled();
+        EXPECT_TRUE(near(zoomed, start.window));
+        for (auto step : {out, wheel_out, in, out, out, out})
+                zoom(step);
+        EXPECT_EQ(settled(), start);
+        for (auto step : {wheel_in, in, reset})
+                zoom(step);
+        EXPECT_EQ(settled(), start);
+}
+
 // A reload keeps the zoom, and with it the way back.
 TEST_F(ZoomTest, ReloadKeepsTheWayBack)
 {
