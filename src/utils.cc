@@ -1,10 +1,12 @@
 #include "utils.hh"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstdio>
 #include <string_view>
 #include <utility>
@@ -183,4 +185,52 @@ std::optional<std::string> Utils::display_uri(const char* uri)
         if (!unicode || host == unicode.get())
                 return text;
         return text.substr(0, start) + unicode.get() + text.substr(end);
+}
+
+namespace {
+
+// The path of a report of `hostname`, unescaped where the report is.
+std::optional<std::string> reported_path(GUri* report, const char* hostname)
+{
+        auto path = optional_string(g_uri_get_path(report));
+        auto host = optional_string(g_uri_get_host(report));
+        auto flags = g_uri_get_flags(report);
+        if (flags & G_URI_FLAGS_ENCODED) {
+                if (path)
+                        path = optional_string(CharPtr{
+                            g_uri_unescape_string(path->c_str(), nullptr)}.get());
+                if ((flags & G_URI_FLAGS_NON_DNS) && host)
+                        host = optional_string(CharPtr{
+                            g_uri_unescape_string(host->c_str(), nullptr)}.get());
+        }
+        if (host && *host == hostname && path)
+                return path;
+        return std::nullopt;
+}
+
+// `path` with every link, ".", ".." and extra slash resolved, if that is an
+// existing directory. "/etc/passwd/" names no directory: stat() fails with
+// ENOTDIR, yet GIO drops the slash and opens the file. Resolving first
+// leaves nothing for a later step to reinterpret.
+std::optional<std::string> existing_directory(const std::string& path)
+{
+        if (!g_path_is_absolute(path.c_str()))
+                return std::nullopt;
+        auto resolved = MallocPtr{realpath(path.c_str(), nullptr)};
+        struct stat status;
+        if (!resolved || stat(resolved.get(), &status) != 0 || !S_ISDIR(status.st_mode))
+                return std::nullopt;
+        return std::string{resolved.get()};
+}
+
+} // namespace
+
+std::optional<std::string> Utils::trusted_directory(GUri* report, const char* hostname)
+{
+        g_return_val_if_fail(report != NULL, std::nullopt);
+        g_return_val_if_fail(hostname != NULL, std::nullopt);
+        auto path = reported_path(report, hostname);
+        if (!path)
+                return std::nullopt;
+        return existing_directory(*path);
 }
