@@ -149,6 +149,41 @@ std::string Utils::get_shell()
         return "/bin/sh";
 }
 
+namespace {
+
+// Shown in Unicode only when that is text a person can read: GLib's
+// conversion can yield bytes that are not UTF-8 (GTK then refuses the
+// tooltip and keeps showing the previous link's) or invisible characters
+// such as direction overrides, which would reorder what the tooltip shows.
+bool readable_label(const char* label)
+{
+        if (!g_utf8_validate(label, -1, nullptr))
+                return false;
+        for (auto p = label; *p; p = g_utf8_next_char(p))
+                if (!g_unichar_isgraph(g_utf8_get_char(p)))
+                        return false;
+        return true;
+}
+
+// Each label on its own, so that one that cannot be shown in Unicode stays
+// as written without hiding the others.
+std::string readable_host(std::string_view host)
+{
+        std::string shown;
+        for (size_t start = 0;;) {
+                auto end = host.find('.', start);
+                auto label = std::string{host.substr(start, end - start)};
+                auto unicode = CharPtr{g_hostname_to_unicode(label.c_str())};
+                shown += unicode && readable_label(unicode.get()) ? unicode.get() : label;
+                if (end == std::string_view::npos)
+                        return shown;
+                shown += '.';
+                start = end + 1;
+        }
+}
+
+} // namespace
+
 std::optional<std::string> Utils::display_uri(const char* uri)
 {
         if (!uri)
@@ -181,10 +216,10 @@ std::optional<std::string> Utils::display_uri(const char* uri)
                 end = text.size();
         auto host = text.substr(start, end - start);
 
-        auto unicode = CharPtr{g_hostname_to_unicode(host.c_str())};
-        if (!unicode || host == unicode.get())
+        auto shown = readable_host(host);
+        if (shown == host)
                 return text;
-        return text.substr(0, start) + unicode.get() + text.substr(end);
+        return text.substr(0, start) + shown + text.substr(end);
 }
 
 namespace {

@@ -109,7 +109,7 @@ public:
         static std::string get_shell();
 
         // A link in the form a person reads: unescaped, with an
-        // internationalised host name shown in Unicode.
+        // internationalised host name shown in Unicode. Always valid UTF-8.
         static std::optional<std::string> display_uri(const char* uri);
 
         // The directory an OSC 7 report names, resolved (symbolic links,

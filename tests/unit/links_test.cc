@@ -72,7 +72,18 @@ INSTANTIATE_TEST_SUITE_P(
                     "mailto:%E9t%E9@example.org"},
         // Raw bytes that are not UTF-8 become replacement characters.
         DisplayCase{"RawInvalidBytes", "http://ex\xff" "ample.org/a%20b",
-                    "http://ex\xef\xbf\xbd" "ample.org/a%20b"}),
+                    "http://ex\xef\xbf\xbd" "ample.org/a%20b"},
+        // A label whose Unicode form is no UTF-8 stays as written; so does
+        // one that would hide a direction override; the others are still
+        // converted, each on its own.
+        DisplayCase{"LabelDecodingToNonUtf8",
+                    "https://a.xn--nxa00q000s00006b.b@attacker.example/login",
+                    "https://a.xn--nxa00q000s00006b.b@attacker.example/login"},
+        DisplayCase{"NonUtf8LabelBesideIdn",
+                    "https://xn--bcher-kva.xn--nxa00q000s00006b.example/",
+                    "https://bücher.xn--nxa00q000s00006b.example/"},
+        DisplayCase{"DirectionOverrideLabel", "https://xn--abc-4q0a.xn--bcher-kva.de/",
+                    "https://xn--abc-4q0a.bücher.de/"}),
     [](auto const& info) { return std::string{info.param.name}; });
 
 struct DirectoryCase {

@@ -377,6 +377,27 @@ TEST_F(LinksTest, HoveringAHyperlinkShowsItReadably)
         EXPECT_FALSE(CharPtr{gtk_widget_get_tooltip_text(GTK_WIDGET(terminal->vte))});
 }
 
+// A link whose host cannot be shown in Unicode must still replace the
+// tooltip of the one before: a stale tooltip would name another address
+// than the one a click opens.
+TEST_F(LinksTest, EachHoveredLinkReplacesTheTooltipWhateverItsHost)
+{
+        const std::array<std::pair<const char*, const char*>, 3> links{{
+            {"https://bank.example/login", "https://bank.example/login"},
+            {"https://a.xn--nxa00q000s00006b.b@attacker.example/login",
+             "https://a.xn--nxa00q000s00006b.b@attacker.example/login"},
+            {"https://xn--bcher-kva.example/%FF%20", "https://bücher.example/%FF%20"},
+        }};
+        for (auto [uri, shown] : links) {
+                g_signal_emit_by_name(terminal->vte, "hyperlink-hover-uri-changed", uri,
+                                      nullptr);
+                auto tooltip = CharPtr{gtk_widget_get_tooltip_text(GTK_WIDGET(terminal->vte))};
+                ASSERT_TRUE(tooltip) << uri;
+                EXPECT_TRUE(g_utf8_validate(tooltip.get(), -1, nullptr)) << uri;
+                EXPECT_STREQ(tooltip.get(), shown);
+        }
+}
+
 TEST_F(LinksTest, OpenWithReplacesWholePercentArguments)
 {
         show_text(link_line);
