@@ -134,6 +134,19 @@ std::string escape_markup(std::string_view text)
         return CharPtr{g_markup_escape_text(valid.get(), -1)}.get();
 }
 
+std::string abbreviate(std::string_view text, size_t max_chars)
+{
+        size_t chars = 0;
+        for (size_t i = 0; i < text.size(); ++i) {
+                // Every byte but a continuation byte starts a character.
+                if ((static_cast<unsigned char>(text[i]) & 0xc0) == 0x80)
+                        continue;
+                if (chars++ == max_chars)
+                        return std::string{text.substr(0, i)} + "…";
+        }
+        return std::string{text};
+}
+
 void warning(const char* message)
 {
         g_return_if_fail(message != NULL);

@@ -101,6 +101,10 @@ void warning(const char* message);
 // be), then escaped.
 std::string escape_markup(std::string_view text);
 
+// At most the first `max_chars` characters of `text`, then "…" if anything
+// was left out. The cut falls between two UTF-8 characters.
+std::string abbreviate(std::string_view text, size_t max_chars);
+
 class Utils {
 public:
         Utils() = delete;
