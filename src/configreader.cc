@@ -260,17 +260,17 @@ bool ConfigReader::refuse_value(const std::string& group, const std::string& key
             !g_key_file_has_key(m_key_file.get(), group.c_str(), key.c_str(), nullptr))
                 return false;
         if (problem->second == UnusableValue::holds_nul)
-                /* Translators: the group, then the key. */
                 warn([&] {
+                        /* Translators: the group, then the key. */
                         return printf_string(_("ignoring %s.%s: its value holds a NUL byte"),
                                              quoted(group).c_str(), quoted(key).c_str());
                 });
         else
-                /* Translators: the group, the key, then a number of bytes. */
                 warn([&] {
-                        return printf_string(
-                            _("ignoring %s.%s: its value is longer than %d bytes"),
-                            quoted(group).c_str(), quoted(key).c_str(), int(max_value_bytes));
+                        /* Translators: the group, the key, then a number of bytes. */
+                        auto format = _("ignoring %s.%s: its value is longer than %d bytes");
+                        return printf_string(format, quoted(group).c_str(), quoted(key).c_str(),
+                                             int(max_value_bytes));
                 });
         return true;
 }
@@ -490,8 +490,8 @@ std::optional<GdkRGBA> ConfigReader::read_colour(const std::string& group,
         if (gdk_rgba_parse(&colour, text->c_str()))
                 return colour;
 
-        /* Translators: the value as written, then the group and the key. */
         warn([&] {
+                /* Translators: the value as written, then the group and the key. */
                 return printf_string(_("invalid colour '%s' in %s.%s"), quoted(*text).c_str(),
                                      quoted(group).c_str(), quoted(key).c_str());
         });
