@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Small owners for GLib/GObject resources and the program's static helpers.
 #pragma once
 
@@ -29,6 +30,7 @@ using StrvPtr = Owned<char*, g_strfreev>;
 using KeyFilePtr = Owned<GKeyFile, g_key_file_unref>;
 using UriPtr = Owned<GUri, g_uri_unref>;
 using SourcePtr = Owned<GSource, g_source_unref>;
+using BytesPtr = Owned<GBytes, g_bytes_unref>;
 
 template<typename T>
 using RefPtr = Owned<T, g_object_unref>;
