@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 
