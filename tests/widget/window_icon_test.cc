@@ -87,6 +87,8 @@ public:
 
         ~TestIconTheme()
         {
+                if (!m_dir)
+                        return;
                 auto saved = m_saved_search_path.get();
                 gtk_icon_theme_set_search_path(gtk_icon_theme_get_default(),
                                                const_cast<const char**>(saved),
