@@ -7,18 +7,17 @@ static constexpr const char* pending_icon_key = "brackenfold-pending-icon-name";
 
 // By type, not by sniffing the data: that would read the desktop's MIME
 // database first, and fail where there is none.
-static RefPtr<GdkPixbuf> draw_own_icon(GError** error) noexcept
+static RefPtr<GdkPixbuf> load_own_icon(GError** error) noexcept
 {
-        auto svg = BytesPtr{
+        auto png = BytesPtr{
             g_resources_lookup_data(own_icon_resource, G_RESOURCE_LOOKUP_FLAGS_NONE, error)};
-        if (!svg)
+        if (!png)
                 return nullptr;
-        auto loader = take_ref(gdk_pixbuf_loader_new_with_type("svg", error));
+        auto loader = take_ref(gdk_pixbuf_loader_new_with_type("png", error));
         if (!loader)
                 return nullptr;
-        gdk_pixbuf_loader_set_size(loader.get(), own_icon_size, own_icon_size);
         gsize size = 0;
-        auto data = static_cast<const guchar*>(g_bytes_get_data(svg.get(), &size));
+        auto data = static_cast<const guchar*>(g_bytes_get_data(png.get(), &size));
         auto written = gdk_pixbuf_loader_write(loader.get(), data, size, error);
         // A loader must be closed, even after a failed write.
         auto closed = gdk_pixbuf_loader_close(loader.get(), written ? error : nullptr);
@@ -27,14 +26,13 @@ static RefPtr<GdkPixbuf> draw_own_icon(GError** error) noexcept
         return share_ref(gdk_pixbuf_loader_get_pixbuf(loader.get()));
 }
 
-// Drawn only here, on the theme's miss: the SVG renderer it needs costs
-// nothing on a desktop whose theme has the icon.
+// Loaded only here, on the theme's miss.
 static void set_own_icon(GtkWindow* window) noexcept
 {
         Error error;
-        auto icon = draw_own_icon(error.out());
+        auto icon = load_own_icon(error.out());
         if (!icon) {
-                warning(CharPtr{g_strdup_printf("cannot draw the window's icon: %s",
+                warning(CharPtr{g_strdup_printf("cannot load the window's icon: %s",
                                                 error.message())}.get());
                 return;
         }

@@ -5,11 +5,10 @@
 #include <gtk/gtk.h>
 
 // The program's own icon, compiled in: what the window shows where the
-// icon theme has no icon of the name asked for.
-inline constexpr const char* own_icon_resource = "/brackenfold/icons/io.github.brackenfold.svg";
-
-// The size the program's own icon is drawn at, the one GTK gives a window
-// whose themed icon is scalable.
+// icon theme has no icon of the name asked for. The build draws it from the
+// installed SVG at 48 pixels, the size GTK gives a window whose themed icon
+// is scalable.
+inline constexpr const char* own_icon_resource = "/brackenfold/icons/io.github.brackenfold.png";
 inline constexpr int own_icon_size = 48;
 
 // Gives `window` the themed icon `name` right after it has painted its first

@@ -201,8 +201,8 @@ protected:
                 return name ? name : "";
         }
 
-        // The program's SVG as it is installed, drawn the way the window
-        // draws its compiled-in copy.
+        // The program's SVG as it is installed, drawn the way the build draws
+        // the copy the program carries.
         static std::vector<guint32> own_icon_drawn()
         {
                 auto file = CharPtr{g_build_filename(
