@@ -1,7 +1,8 @@
+# SPDX-License-Identifier: BSD-2-Clause
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 
-.PHONY: all deps build run test test-debian13 test-asan fuzz bench clean
+.PHONY: all deps build run test test-debian13 test-asan fuzz bench dist clean
 
 all: build
 
@@ -56,6 +57,12 @@ fuzz: deps $(FUZZ_DIR)/config-fuzzer
 	cd $(FUZZ_DIR) && ./config-fuzzer -max_total_time=$(FUZZ_TIME) -max_len=4096 \
 		-close_fd_mask=2 -print_final_stats=1 \
 		-dict=$(CURDIR)/tests/fuzz/config.dict corpus
+
+# The release tarball of what git has committed (meson dist archives the
+# repository, not the work tree), checked by building it on its own.
+dist: build
+	meson dist -C $(BUILD) --no-tests
+	scripts/check-dist $(BUILD)/meson-dist/brackenfold-$$(sed -n "s/^  version: '\(.*\)',$$/\1/p" meson.build).tar.xz
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

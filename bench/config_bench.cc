@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Loading time of the configuration against the size of the file.
 #include "config.hh"
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: BSD-2-Clause
 """Runs inside the terminal under test: `flood.py DATA RESULT MARKER-LENGTH`.
 
 Waits until the terminal answers a first cursor-position request (it is up

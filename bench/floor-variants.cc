@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // floor-variants COMMAND [ARGS...]: the floor with one knob per candidate
 // cause of a difference in speed, each set through the environment, for
 // experiments such as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // floor COMMAND [ARGS...]: the least a VTE terminal window can be. One
 // GTK 3 window, one bare terminal widget with brackenfold's default settings
 // (font, scrollback, palette, no scrolling on output), the command run in it,

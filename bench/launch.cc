@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // launch [--settle MS] [--stop NAME] [--timeout S] -- COMMAND [ARGS...]
 //
 // Starts a terminal and watches the root window of the display for the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // How long one load of the configuration takes: reading the file, applying
 // every setting and rebuilding the link menu, on a real terminal widget.
 #include "terminal-private.hh"

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: BSD-2-Clause
 """Runs inside brackenfold as its command: floods the terminal with coloured
 text and hostile escape sequences while making brackenfold reload its
 configuration, then checks that it still answers and measures its memory.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Every setting of one reading of the configuration file.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Typed, consuming reads of the configuration key file.
 #include "configreader.hh"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Typed, consuming reads of the configuration key file.
 //
 // Every successful read removes the key, so whatever is left when the model

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The C library's heap, tuned for a terminal under a flood of output.
 #pragma once
 

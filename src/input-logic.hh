@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The parts of key, wheel and drop handling that need no widget: the zoom
 // steps and their limits, the wheel's accumulated deltas, and the text a
 // dropped URI list pastes.

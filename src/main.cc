@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Start-up: one window, one terminal, and a reload on SIGUSR1.
 #include "heap.hh"
 #include "terminal.hh"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Applying the configuration, and the notification bar that reports it.
 #include "terminal-private.hh"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Key chords, zoom, clipboard, drag-and-drop, the window title and the bell.
 #include "input-logic.hh"
 #include "terminal-private.hh"

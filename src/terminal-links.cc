@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Links, the two context menus and the child's working directory.
 #include "terminal-private.hh"
 #include "vte-compat.hh"

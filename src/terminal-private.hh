@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // What the terminal's feature units share: the instance struct, the C++
 // state it owns and the operations one feature calls in another.
 #pragma once

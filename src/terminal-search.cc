@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Searching the screen and scrollback for a regular expression.
 #include "terminal-private.hh"
 

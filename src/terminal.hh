@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The terminal view: one VTE terminal with its search bar, notification bar
 // and context menus, built from the compiled-in template.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Small owners for GLib/GObject resources and the program's static helpers.
 #pragma once
 
@@ -32,6 +33,7 @@ using UriPtr = Owned<GUri, g_uri_unref>;
 using SourcePtr = Owned<GSource, g_source_unref>;
 // What libc allocates, such as realpath()'s answer.
 using MallocPtr = Owned<char, ::free>;
+using BytesPtr = Owned<GBytes, g_bytes_unref>;
 
 template<typename T>
 using RefPtr = Owned<T, g_object_unref>;

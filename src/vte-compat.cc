@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "vte-compat.hh"
 
 #include <cstring>
@@ -45,3 +46,13 @@ std::optional<std::string> vte_compat_window_title(VteTerminal* vte)
 }
 
 #endif
+
+CharPtr vte_compat_text(VteTerminal* vte)
+{
+        g_return_val_if_fail(VTE_IS_TERMINAL(vte), nullptr);
+#if VTE_CHECK_VERSION(0, 76, 0)
+        return CharPtr{vte_terminal_get_text_format(vte, VTE_FORMAT_TEXT)};
+#else
+        return CharPtr{vte_terminal_get_text(vte, nullptr, nullptr, nullptr)};
+#endif
+}

@@ -1,8 +1,52 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "window-icon.hh"
 
 #include "utils.hh"
 
 static constexpr const char* pending_icon_key = "brackenfold-pending-icon-name";
+
+// By type, not by sniffing the data: that would read the desktop's MIME
+// database first, and fail where there is none.
+static RefPtr<GdkPixbuf> load_own_icon(GError** error) noexcept
+{
+        auto png = BytesPtr{
+            g_resources_lookup_data(own_icon_resource, G_RESOURCE_LOOKUP_FLAGS_NONE, error)};
+        if (!png)
+                return nullptr;
+        auto loader = take_ref(gdk_pixbuf_loader_new_with_type("png", error));
+        if (!loader)
+                return nullptr;
+        gsize size = 0;
+        auto data = static_cast<const guchar*>(g_bytes_get_data(png.get(), &size));
+        auto written = gdk_pixbuf_loader_write(loader.get(), data, size, error);
+        // A loader must be closed, even after a failed write.
+        auto closed = gdk_pixbuf_loader_close(loader.get(), written ? error : nullptr);
+        if (!written || !closed)
+                return nullptr;
+        return share_ref(gdk_pixbuf_loader_get_pixbuf(loader.get()));
+}
+
+// Loaded only here, on the theme's miss.
+static void set_own_icon(GtkWindow* window) noexcept
+{
+        Error error;
+        auto icon = load_own_icon(error.out());
+        if (!icon) {
+                warning(CharPtr{g_strdup_printf("cannot load the window's icon: %s",
+                                                error.message())}.get());
+                return;
+        }
+        gtk_window_set_icon(window, icon.get());
+}
+
+static void set_icon(GtkWindow* window, const char* name) noexcept
+{
+        auto theme = gtk_icon_theme_get_for_screen(gtk_window_get_screen(window));
+        if (gtk_icon_theme_has_icon(theme, name))
+                gtk_window_set_icon_name(window, name);
+        else
+                set_own_icon(window);
+}
 
 static void set_pending_icon(GdkFrameClock* clock, GtkWindow* window) noexcept
 {
@@ -12,7 +56,7 @@ static void set_pending_icon(GdkFrameClock* clock, GtkWindow* window) noexcept
         auto name = CharPtr{static_cast<char*>(
             g_object_steal_data(G_OBJECT(window), pending_icon_key))};
         if (name)
-                gtk_window_set_icon_name(window, name.get());
+                set_icon(window, name.get());
 }
 
 // The frame clock exists from the realisation on; its first paint after the

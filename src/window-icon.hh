@@ -1,10 +1,20 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The window's icon, set once its first frame is on screen.
 #pragma once
 
 #include <gtk/gtk.h>
 
+// The program's own icon, compiled in: what the window shows where the
+// icon theme has no icon of the name asked for. The build draws it from the
+// installed SVG at 48 pixels, the size GTK gives a window whose themed icon
+// is scalable.
+inline constexpr const char* own_icon_resource = "/brackenfold/icons/io.github.brackenfold.png";
+inline constexpr int own_icon_size = 48;
+
 // Gives `window` the themed icon `name` right after it has painted its first
 // frame. Looking an icon up loads the whole icon theme (its index and every
 // directory it lists): about a tenth of the program's start-up, which the
-// window need not wait for.
+// window need not wait for. Where the theme has no such icon (Adwaita 48
+// dropped its full-colour "utilities-terminal"), the window gets the
+// program's own icon instead.
 void window_set_icon_name_after_first_frame(GtkWindow* window, const char* name);

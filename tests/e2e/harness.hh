@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Runs the real brackenfold binary on the test's virtual display and
 // watches it from outside, as a user and a window manager would.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Real key presses, titles and bells, seen from outside the program: by the
 // child that receives the keys, and by xprop as a window manager would.
 #include "harness.hh"

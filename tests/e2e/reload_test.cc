@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Reloading the configuration of the running program with SIGUSR1.
 #include "harness.hh"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The real program, started and ended the ways a user does.
 #include "harness.hh"
 
@@ -128,6 +129,36 @@ TEST(Startup, WindowGetsTheTerminalIcon)
         EXPECT_NE(props.find("_NET_WM_ICON(CARDINAL)"), std::string::npos) << props;
         close_window(window);
         EXPECT_EQ(app.wait_exit(), 0);
+}
+
+// A desktop whose icon theme has no "utilities-terminal" (Adwaita 48 has
+// none) still shows an icon: the program's own, which the binary carries,
+// drawn once at 48 pixels, not the theme's icons at several sizes.
+TEST(Startup, WithoutTheThemesTerminalIconTheWindowShowsItsOwn)
+{
+        TempDir dir;
+        auto theme = dir.file("data/icons/brackenfold-test");
+        g_mkdir_with_parents(theme.c_str(), 0700);
+        write_file(theme + "/index.theme", "[Icon Theme]\nName=brackenfold-test\nDirectories=\n");
+        g_mkdir_with_parents(dir.file("config/gtk-3.0").c_str(), 0700);
+        write_file(dir.file("config/gtk-3.0/settings.ini"),
+                   "[Settings]\ngtk-icon-theme-name=brackenfold-test\n");
+        // Only the test's theme: none of the machine's icons can stand in.
+        Brackenfold app{{"sleep", "1000"},
+                        {{"XDG_DATA_DIRS", dir.file("data")},
+                         {"XDG_CONFIG_HOME", dir.file("config")}}};
+        auto window = app.wait_for_window();
+        ASSERT_NE(window, 0u) << app.err();
+        std::string props;
+        EXPECT_TRUE(wait_until([&] {
+                props = xprop(window, {"_NET_WM_ICON"});
+                return props.find("Icon (") != std::string::npos;
+        })) << props;
+        EXPECT_EQ(count(props, "Icon ("), 1u) << props;
+        EXPECT_NE(props.find("Icon (48 x 48)"), std::string::npos) << props;
+        close_window(window);
+        EXPECT_EQ(app.wait_exit(), 0);
+        EXPECT_EQ(app.err(), "");
 }
 
 } // namespace

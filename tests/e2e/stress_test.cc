@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The stress run of bench/stress (200 MB of hostile output while the
 // configuration is reloaded 100 times): the program must survive, keep
 // answering and give back what it allocated on the way.

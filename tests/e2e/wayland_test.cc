@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The real program on a Wayland compositor, with no X display at all:
 // it runs the child, reloads on SIGUSR1 and ends with the child.
 #include "harness.hh"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Feeds arbitrary bytes to the whole configuration model as its file.
 #include "config.hh"
 

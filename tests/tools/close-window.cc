@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // close-window [--through-wm] WID: asks a window to close the way a window
 // manager's close button does, with a WM_DELETE_WINDOW client message; with
 // --through-wm, asks the window manager to close it (_NET_CLOSE_WINDOW), as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The example configuration that is installed with the program: it names
 // every key, each at its default, so that using it as it stands changes
 // nothing and no key is misspelt or filed under the wrong group.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Configuration files on disk for the reader and model tests.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "configreader.hh"
 #include "config_files.hh"
 

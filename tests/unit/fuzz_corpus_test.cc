@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Replays the fuzzer's seed corpus through the model with the normal build,
 // so the inputs that once broke the reader stay covered by every test run.
 #include "config.hh"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The link pattern, compiled and run by VTE's own regex code with the flags
 // the terminal uses.
 #include "terminal.hh"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The pure parts of links: the readable form of a link, which OSC 7 reports
 // are trusted, and the arguments handed to an open-with program.
 #include "terminal-private.hh"

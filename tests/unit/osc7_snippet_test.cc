@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The shell snippets that the manual page and the README give for reporting
 // the current directory: what they send must come back, through the same
 // parsing and unescaping as the terminal's, as exactly the directory and

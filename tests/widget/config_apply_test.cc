@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Loading the configuration: what the window, the terminal, the link menu
 // and the notification bar show afterwards.
 #include "fixture.hh"
@@ -535,7 +536,7 @@ namespace {
 TEST_F(ConfigApplyTest, ReloadOfADestroyedTerminalDoesNothing)
 {
         auto held = share_ref(terminal);
-        g_signal_handlers_disconnect_by_func(terminal->vte, (gpointer)gtk_main_quit, terminal);
+        forget_child();
         gtk_widget_destroy(GTK_WIDGET(window));
         ASSERT_EQ(terminal->vte, nullptr);
         terminal_load_config(terminal, true);

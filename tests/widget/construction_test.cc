@@ -1,4 +1,9 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "fixture.hh"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest-spi.h>
+#include <sys/wait.h>
 
 #include <cstring>
 
@@ -130,11 +135,42 @@ TEST_F(TerminalTest, DestroyingTheWindowFinalizesTheTerminal)
 {
         gpointer watch = terminal;
         g_object_add_weak_pointer(G_OBJECT(terminal), &watch);
-        g_signal_handlers_disconnect_by_func(terminal->vte, (gpointer)gtk_main_quit, terminal);
+        forget_child();
         gtk_widget_destroy(GTK_WIDGET(window));
         iterate_pending();
         EXPECT_EQ(watch, nullptr);
         terminal = nullptr;
+}
+
+// A child that exits while a test runs fails that test, saying so, and
+// ends nothing else: the template's quit on the child's exit, with no main
+// loop running, would have stopped every test after it.
+class ChildExitTest : public TerminalTest {
+protected:
+        void SetUp() override
+        {
+                command = {"sh", "-c", "read line; exit 3"};
+                TerminalTest::SetUp();
+        }
+};
+
+TEST_F(ChildExitTest, FailsOnlyTheTestItHappensIn)
+{
+        testing::TestPartResultArray failures;
+        {
+                testing::ScopedFakeTestPartResultReporter reporter{
+                    testing::ScopedFakeTestPartResultReporter::INTERCEPT_ONLY_CURRENT_THREAD,
+                    &failures};
+                vte_terminal_feed_child(terminal->vte, "\n", 1);
+                iterate_until([&] { return child_exit_status.has_value(); });
+        }
+        ASSERT_TRUE(child_exit_status) << "the child never exited";
+        EXPECT_TRUE(WIFEXITED(*child_exit_status) && WEXITSTATUS(*child_exit_status) == 3)
+            << *child_exit_status;
+        ASSERT_EQ(failures.size(), 1);
+        EXPECT_THAT(failures.GetTestPartResult(0).message(),
+                    testing::HasSubstr("the terminal's child exited during the test"));
+        EXPECT_TRUE(failures.GetTestPartResult(0).nonfatally_failed());
 }
 
 } // namespace

@@ -1,4 +1,7 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "fixture.hh"
+
+#include "vte-compat.hh"
 
 #include <glib/gstdio.h>
 
@@ -46,17 +49,42 @@ void TerminalTest::SetUp()
         recreate();
 }
 
-// The template ends the main loop when the child exits; destroying the
-// terminal ends the child, and these tests run no main loop to end.
-static void forget_child(Terminal* terminal)
+// No test expects its child to go: one that does fails the test it went
+// in, and only that one.
+void TerminalTest::child_exited(VteTerminal*, int status, TerminalTest* self) noexcept
+{
+        self->child_exit_status = status;
+        std::string command;
+        for (auto const& word : self->command)
+                command += (command.empty() ? "" : " ") + word;
+        // What the child last wrote says why it went.
+        auto shown = vte_compat_text(self->terminal->vte);
+        ADD_FAILURE() << "the terminal's child exited during the test (wait status "
+                      << status << "): " << command << "\nThe terminal shows:\n"
+                      << (shown ? shown.get() : "");
+}
+
+// The template ends the program's main loop when the child exits. These
+// tests run none: gtk_main_quit would be a failed precondition, fatal here,
+// and would end every test after this one. The fixture takes the binding
+// over from the moment the terminal exists.
+void TerminalTest::watch_child()
 {
         g_signal_handlers_disconnect_by_func(terminal->vte, (gpointer)gtk_main_quit, terminal);
+        g_signal_connect(terminal->vte, "child-exited", G_CALLBACK(child_exited), this);
+}
+
+// Destroying the terminal ends the child; that is no failure.
+void TerminalTest::forget_child()
+{
+        if (terminal && terminal->vte)
+                g_signal_handlers_disconnect_by_func(terminal->vte, (gpointer)child_exited, this);
 }
 
 void TerminalTest::recreate()
 {
         if (terminal) {
-                forget_child(terminal);
+                forget_child();
                 gtk_widget_destroy(GTK_WIDGET(terminal));
         }
         std::vector<char*> argv{const_cast<char*>("brackenfold")};
@@ -66,14 +94,15 @@ void TerminalTest::recreate()
         terminal = terminal_new(int(argv.size() - 1), argv.data(),
                                 GTK_CONTAINER(window), window);
         ASSERT_NE(terminal, nullptr);
+        watch_child();
+        child_exit_status.reset();
         gtk_widget_show_all(GTK_WIDGET(window));
         iterate_until([&] { return terminal->priv->child_pid != 0; });
 }
 
 void TerminalTest::TearDown()
 {
-        if (terminal)
-                forget_child(terminal);
+        forget_child();
         gtk_widget_destroy(GTK_WIDGET(window));
         g_object_unref(window);
         window = nullptr;
@@ -88,7 +117,7 @@ void TerminalTest::show_text(const std::string& text, std::string_view mark_pref
         auto bytes = "\033[H\033[2J" + text + mark;
         vte_terminal_feed(terminal->vte, bytes.data(), gssize(bytes.size()));
         ASSERT_TRUE(iterate_until([&] {
-                auto shown = CharPtr{vte_terminal_get_text(terminal->vte, nullptr, nullptr, nullptr)};
+                auto shown = vte_compat_text(terminal->vte);
                 return shown && std::string_view{shown.get()}.find(mark) != std::string_view::npos;
         }));
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // A real Terminal in a real window on the test's virtual display.
 #pragma once
 
@@ -7,6 +8,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -35,11 +37,20 @@ protected:
         // must be read at construction.
         void recreate();
 
+        // Call before destroying the terminal in a test: its child's end is
+        // then expected.
+        void forget_child();
+
         GtkWindow* window = nullptr;
         Terminal* terminal = nullptr;
         // The command the terminal runs; a child that stays put.
         std::vector<std::string> command{"sleep", "1000"};
+        // The child's wait status, once it has exited (which fails the test).
+        std::optional<int> child_exit_status;
 
 private:
+        void watch_child();
+        static void child_exited(VteTerminal*, int status, TerminalTest* self) noexcept;
+
         int m_shown_texts = 0;
 };

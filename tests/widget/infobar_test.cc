@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The notification bar: one message at a time, dismissed by the user or,
 // for a timed message, by its own timer.
 #include "fixture.hh"
@@ -331,7 +332,7 @@ TEST_F(InfobarTest, DestroyingTheTerminalDropsAPendingTimer)
         auto id = *timer();
         gpointer watch = terminal;
         g_object_add_weak_pointer(G_OBJECT(terminal), &watch);
-        g_signal_handlers_disconnect_by_func(terminal->vte, (gpointer)gtk_main_quit, terminal);
+        forget_child();
         gtk_widget_destroy(GTK_WIDGET(terminal));
         terminal = nullptr;
         EXPECT_EQ(watch, nullptr);

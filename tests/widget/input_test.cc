@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Key chords, wheel zoom, clipboard, drops, title and bell on the real
 // Terminal, fed synthesized events; the child records every byte the
 // terminal sends it.

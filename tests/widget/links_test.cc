@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Clicks on links, the two context menus, the child's working directory and
 // the programs started from them, on a real terminal.
 #include "fixture.hh"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The search bar over a real terminal: typing patterns, stepping through
 // matches with keys and buttons, and the entry's looks.
 #include "fixture.hh"
@@ -175,7 +176,10 @@ TEST_F(SearchTest, ReturnStepsDownAndShiftReturnUp)
         EXPECT_EQ(number(), next(n, -1));
         g_signal_emit_by_name(terminal->search_entry, "previous-match");
         EXPECT_EQ(number(), next(n, -2));
-        EXPECT_TRUE(gtk_widget_has_focus(GTK_WIDGET(terminal->search_entry)));
+        // Stepping keeps the entry the window's focus widget. (Whether it
+        // has the keyboard too depends on the window being active, which
+        // without a window manager means the pointer happens to be over it.)
+        EXPECT_TRUE(gtk_widget_is_focus(GTK_WIDGET(terminal->search_entry)));
 }
 
 TEST_F(SearchTest, ABadPatternSwitchesTheSearchOff)

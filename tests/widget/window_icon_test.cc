@@ -1,19 +1,136 @@
-// The window's icon is set after its first frame, not before it.
+// SPDX-License-Identifier: BSD-2-Clause
+// The window's icon is set after its first frame, not before it, and comes
+// from the program itself where the icon theme has none of that name.
 #include "fixture.hh"
 #include "window-icon.hh"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <gdk/gdkx.h>
+#include <glib/gstdio.h>
 
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace {
+
+using PixbufPtr = RefPtr<GdkPixbuf>;
+
+// One icon of a window's _NET_WM_ICON: its size and its pixels as ARGB.
+struct WindowIcon {
+        unsigned long width = 0;
+        unsigned long height = 0;
+        std::vector<guint32> argb;
+};
+
+// A pixbuf's pixels the way _NET_WM_ICON carries them.
+std::vector<guint32> argb_of(GdkPixbuf* pixbuf)
+{
+        std::vector<guint32> argb;
+        auto channels = gdk_pixbuf_get_n_channels(pixbuf);
+        auto stride = gdk_pixbuf_get_rowstride(pixbuf);
+        auto pixels = gdk_pixbuf_read_pixels(pixbuf);
+        for (int y = 0; y < gdk_pixbuf_get_height(pixbuf); ++y) {
+                for (int x = 0; x < gdk_pixbuf_get_width(pixbuf); ++x) {
+                        auto p = pixels + y * stride + x * channels;
+                        guint32 alpha = gdk_pixbuf_get_has_alpha(pixbuf) ? p[3] : 0xff;
+                        argb.push_back(alpha << 24 | guint32(p[0]) << 16 |
+                                       guint32(p[1]) << 8 | p[2]);
+                }
+        }
+        return argb;
+}
+
+// An icon theme of the test's own, made the screen's theme while it lives,
+// so that nothing of the machine's themes shows through: with or without a
+// "utilities-terminal" of one flat colour.
+class TestIconTheme {
+public:
+        static constexpr guint32 terminal_colour = 0xffd01c8b;
+
+        explicit TestIconTheme(bool with_terminal_icon)
+            : m_dir{g_dir_make_tmp("icon-theme-XXXXXX", nullptr)}
+        {
+                if (!m_dir) {
+                        ADD_FAILURE() << "no directory for the icon theme";
+                        return;
+                }
+                auto apps = path("brackenfold-test/48x48/apps");
+                g_mkdir_with_parents(apps.c_str(), 0700);
+                m_files.push_back(path("brackenfold-test/index.theme"));
+                EXPECT_TRUE(g_file_set_contents(m_files.back().c_str(),
+                                                "[Icon Theme]\n"
+                                                "Name=brackenfold-test\n"
+                                                "Comment=Made by the widget tests\n"
+                                                "Directories=48x48/apps\n"
+                                                "\n"
+                                                "[48x48/apps]\n"
+                                                "Size=48\n"
+                                                "Type=Fixed\n",
+                                                -1, nullptr));
+                if (with_terminal_icon)
+                        write_terminal_icon(apps + "/utilities-terminal.png");
+
+                auto theme = gtk_icon_theme_get_default();
+                char** saved = nullptr;
+                gtk_icon_theme_get_search_path(theme, &saved, nullptr);
+                m_saved_search_path = StrvPtr{saved};
+                const char* search_path[] = {m_dir.get()};
+                gtk_icon_theme_set_search_path(theme, search_path, 1);
+                char* name = nullptr;
+                g_object_get(gtk_settings_get_default(), "gtk-icon-theme-name", &name, nullptr);
+                m_saved_theme_name = CharPtr{name};
+                g_object_set(gtk_settings_get_default(), "gtk-icon-theme-name",
+                             "brackenfold-test", nullptr);
+        }
+
+        ~TestIconTheme()
+        {
+                if (!m_dir)
+                        return;
+                auto saved = m_saved_search_path.get();
+                gtk_icon_theme_set_search_path(gtk_icon_theme_get_default(),
+                                               const_cast<const char**>(saved),
+                                               saved ? int(g_strv_length(saved)) : 0);
+                g_object_set(gtk_settings_get_default(), "gtk-icon-theme-name",
+                             m_saved_theme_name.get(), nullptr);
+                for (auto const& file : m_files)
+                        g_remove(file.c_str());
+                for (auto dir : {"brackenfold-test/48x48/apps", "brackenfold-test/48x48",
+                                 "brackenfold-test", ""})
+                        g_rmdir(path(dir).c_str());
+        }
+
+        TestIconTheme(TestIconTheme const&) = delete;
+        TestIconTheme& operator=(TestIconTheme const&) = delete;
+
+private:
+        std::string path(const char* relative) const
+        {
+                return CharPtr{g_build_filename(m_dir.get(), relative, nullptr)}.get();
+        }
+
+        void write_terminal_icon(const std::string& file)
+        {
+                auto icon = PixbufPtr{gdk_pixbuf_new(GDK_COLORSPACE_RGB, true, 8, 48, 48)};
+                // gdk_pixbuf_fill takes RGBA.
+                gdk_pixbuf_fill(icon.get(), terminal_colour << 8 | terminal_colour >> 24);
+                m_files.push_back(file);
+                EXPECT_TRUE(gdk_pixbuf_save(icon.get(), file.c_str(), "png", nullptr, nullptr));
+        }
+
+        CharPtr m_dir;
+        std::vector<std::string> m_files;
+        StrvPtr m_saved_search_path;
+        CharPtr m_saved_theme_name;
+};
 
 class WindowIconTest : public testing::Test {
 protected:
         void SetUp() override
         {
+                theme.emplace(true);
                 owned = RefPtr<GtkWindow>{
                     GTK_WINDOW(g_object_ref_sink(gtk_window_new(GTK_WINDOW_TOPLEVEL)))};
                 window = owned.get();
@@ -34,14 +151,19 @@ protected:
                                  this);
         }
 
-        void TearDown() override { gtk_widget_destroy(GTK_WIDGET(window)); }
-
-        // The number of 32-bit items in the window's _NET_WM_ICON.
-        unsigned long icon_property_items() const
+        void TearDown() override
         {
+                gtk_widget_destroy(GTK_WIDGET(window));
+                theme.reset();
+        }
+
+        // The window's _NET_WM_ICON, icon by icon.
+        std::vector<WindowIcon> window_icons() const
+        {
+                std::vector<WindowIcon> icons;
                 auto gdk_window = gtk_widget_get_window(GTK_WIDGET(window));
                 if (!gdk_window)
-                        return 0;
+                        return icons;
                 Atom type = None;
                 int format = 0;
                 unsigned long items = 0, after = 0;
@@ -49,9 +171,27 @@ protected:
                 XGetWindowProperty(GDK_WINDOW_XDISPLAY(gdk_window), GDK_WINDOW_XID(gdk_window),
                                    gdk_x11_get_xatom_by_name("_NET_WM_ICON"), 0, G_MAXLONG,
                                    False, XA_CARDINAL, &type, &format, &items, &after, &data);
+                // Xlib hands 32-bit items over as longs.
+                auto values = reinterpret_cast<unsigned long*>(data);
+                for (unsigned long i = 0; type == XA_CARDINAL && i + 2 <= items;) {
+                        WindowIcon icon{values[i], values[i + 1], {}};
+                        i += 2;
+                        for (unsigned long n = 0; n < icon.width * icon.height && i < items; ++n)
+                                icon.argb.push_back(guint32(values[i++]));
+                        icons.push_back(std::move(icon));
+                }
                 if (data)
                         XFree(data);
-                return type == XA_CARDINAL ? items : 0;
+                return icons;
+        }
+
+        // The number of 32-bit items in the window's _NET_WM_ICON.
+        unsigned long icon_property_items() const
+        {
+                unsigned long items = 0;
+                for (auto const& icon : window_icons())
+                        items += 2 + icon.argb.size();
+                return items;
         }
 
         bool has_icon() const { return gtk_window_get_icon_name(window) != nullptr; }
@@ -61,6 +201,21 @@ protected:
                 return name ? name : "";
         }
 
+        // The program's SVG as it is installed, drawn the way the build draws
+        // the copy the program carries.
+        static std::vector<guint32> own_icon_drawn()
+        {
+                auto file = CharPtr{g_build_filename(
+                    g_getenv("TEST_SRCDIR"), "..", "data", "icons", "hicolor", "scalable",
+                    "apps", "io.github.brackenfold.svg", nullptr)};
+                Error error;
+                auto drawn = PixbufPtr{gdk_pixbuf_new_from_file_at_scale(
+                    file.get(), own_icon_size, own_icon_size, true, error.out())};
+                EXPECT_TRUE(drawn) << error.message();
+                return drawn ? argb_of(drawn.get()) : std::vector<guint32>{};
+        }
+
+        std::optional<TestIconTheme> theme;
         RefPtr<GtkWindow> owned;
         GtkWindow* window = nullptr;
         // How often the window was drawn, in all and when it got its icon.
@@ -78,8 +233,10 @@ TEST_F(WindowIconTest, ArrivesAfterTheFirstFrame)
         ASSERT_TRUE(iterate_until([&] { return has_icon(); }));
         EXPECT_EQ(icon(), "utilities-terminal");
         EXPECT_GE(draws_at_icon, 1);
-        // Width, height and the pixels of at least one size.
-        EXPECT_GT(icon_property_items(), 2u);
+        auto icons = window_icons();
+        ASSERT_EQ(icons.size(), 1u);
+        EXPECT_EQ(icons[0].width, 48u);
+        EXPECT_EQ(icons[0].argb, std::vector<guint32>(48 * 48, TestIconTheme::terminal_colour));
 }
 
 TEST_F(WindowIconTest, AMappedWindowGetsItAfterItsNextFrame)
@@ -111,6 +268,38 @@ TEST_F(WindowIconTest, TheLastNameGivenBeforeTheFrameWins)
                 ASSERT_TRUE(iterate_until([&] { return draws > before; }));
         }
         EXPECT_EQ(icon(), "utilities-terminal");
+}
+
+// Whatever the machine's own theme has, the window is never without an icon.
+TEST_F(WindowIconTest, TheDesktopsThemeLeavesNoWindowWithoutAnIcon)
+{
+        theme.reset();
+        window_set_icon_name_after_first_frame(window, "utilities-terminal");
+        gtk_widget_show(GTK_WIDGET(window));
+        ASSERT_TRUE(iterate_until([&] { return !window_icons().empty(); }));
+        for (auto const& icon : window_icons()) {
+                EXPECT_GT(icon.width, 0u);
+                EXPECT_EQ(icon.argb.size(), icon.width * icon.height);
+        }
+}
+
+// A theme without the name (Adwaita 48 has no full-colour
+// "utilities-terminal") gets the program's own icon in its place, also
+// when the program is not installed.
+TEST_F(WindowIconTest, WithoutTheNameInTheThemeTheProgramsOwnIconIsShown)
+{
+        theme.reset();
+        theme.emplace(false);
+        window_set_icon_name_after_first_frame(window, "utilities-terminal");
+        gtk_widget_show(GTK_WIDGET(window));
+        EXPECT_TRUE(window_icons().empty());
+        ASSERT_TRUE(iterate_until([&] { return !window_icons().empty(); }));
+        auto icons = window_icons();
+        ASSERT_EQ(icons.size(), 1u);
+        EXPECT_EQ(icons[0].width, unsigned(own_icon_size));
+        EXPECT_EQ(icons[0].height, unsigned(own_icon_size));
+        EXPECT_TRUE(icons[0].argb == own_icon_drawn()) << "not the program's own icon";
+        EXPECT_GT(draws, 0);
 }
 
 } // namespace
