@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // reload-watch --config PATH [--good FILE --bad FILE --reloads N]
 //              [--timeout S] -- COMMAND [ARGS...]
 //

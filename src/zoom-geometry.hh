@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The window's size across zoom steps, worked out without any widget.
 //
 // Every step sizes the window from one remembered size, the anchor: the

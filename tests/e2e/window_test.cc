@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The window as users meet it, with no window manager and under openbox:
 // zooming keeps its size and Control+0 gives it back exactly, resizes land
 // on whole cells, a bell asks for attention and the window manager can

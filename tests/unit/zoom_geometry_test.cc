@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The window sizes zoom steps ask for, worked out without a window: a
 // window that takes every size at once, one that lags a step behind, and
 // the user's resizes in between.
