@@ -36,21 +36,34 @@ test-asan: deps $(ASAN_BUILD)/build.ninja
 
 FUZZ_DIR ?= build-fuzz
 FUZZ_TIME ?= 60
-FUZZ_SOURCES = tests/fuzz/config_fuzzer.cc src/config.cc src/configreader.cc src/utils.cc
+FUZZ_FLAGS = -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined \
+	-fno-sanitize-recover=undefined -DGETTEXT_PACKAGE='"brackenfold"' -Isrc
+FUZZ_LIBS = $$(pkg-config --cflags --libs gtk+-3.0 vte-2.91)
+FUZZ_HEADERS = $(wildcard src/*.hh tests/fuzz/*.hh)
+FUZZERS = $(FUZZ_DIR)/config-fuzzer $(FUZZ_DIR)/links-fuzzer $(FUZZ_DIR)/osc7-fuzzer
 
-$(FUZZ_DIR)/config-fuzzer: $(FUZZ_SOURCES) src/config.hh src/configreader.hh src/utils.hh
+$(FUZZ_DIR)/config-fuzzer: tests/fuzz/config_fuzzer.cc src/config.cc src/configreader.cc \
+		src/utils.cc $(FUZZ_HEADERS)
 	mkdir -p $(FUZZ_DIR)
-	clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined \
-		-fno-sanitize-recover=undefined -DGETTEXT_PACKAGE='"brackenfold"' -Isrc \
-		$(FUZZ_SOURCES) $$(pkg-config --cflags --libs gtk+-3.0 vte-2.91) -o $@
+	clang++ $(FUZZ_FLAGS) $(filter %.cc,$^) $(FUZZ_LIBS) -o $@
 
-# Fuzzes a copy of the seed corpus, so new findings never land in the tree
-# by accident; copy the ones worth keeping into tests/fuzz/corpus.
-fuzz: deps $(FUZZ_DIR)/config-fuzzer
-	rm -rf $(FUZZ_DIR)/corpus && cp -r tests/fuzz/corpus $(FUZZ_DIR)/corpus
-	cd $(FUZZ_DIR) && ./config-fuzzer -max_total_time=$(FUZZ_TIME) -max_len=4096 \
-		-close_fd_mask=2 -print_final_stats=1 \
-		-dict=$(CURDIR)/tests/fuzz/config.dict corpus
+$(FUZZ_DIR)/links-fuzzer: tests/fuzz/links_fuzzer.cc src/input-logic.cc src/utils.cc \
+		$(FUZZ_HEADERS)
+	mkdir -p $(FUZZ_DIR)
+	clang++ $(FUZZ_FLAGS) $(filter %.cc,$^) $(FUZZ_LIBS) -o $@
+
+# The directory check lives beside the terminal's menus: the whole program
+# but its main function.
+$(FUZZ_DIR)/osc7-fuzzer: tests/fuzz/osc7_fuzzer.cc $(filter-out src/main.cc,$(wildcard src/*.cc)) \
+		$(FUZZ_HEADERS)
+	mkdir -p $(FUZZ_DIR)
+	clang++ $(FUZZ_FLAGS) $(filter %.cc,$^) $(FUZZ_LIBS) $$(pkg-config --libs libpcre2-8) -o $@
+
+# Each fuzzer runs for FUZZ_TIME seconds on a copy of its seed corpus, so
+# new inputs never land in the tree by accident; what a fuzzer finds is kept
+# in $(FUZZ_DIR)/NAME-findings: copy the ones worth keeping into its corpus.
+fuzz: deps $(FUZZERS)
+	tests/fuzz/run $(FUZZ_DIR) $(FUZZ_TIME) $(notdir $(FUZZERS))
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -1,21 +1,23 @@
-// Replays the fuzzer's seed corpus through the model with the normal build,
-// so the inputs that once broke the reader stay covered by every test run.
+// Replays the fuzzers' corpora with the normal build, so the inputs that
+// once broke the reader, a tooltip or a paste stay covered by every test run.
 #include "config.hh"
 #include "config_files.hh"
+#include "link_checks.hh"
 
 #include <pango/pango.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace {
 
-std::vector<std::string> corpus_files()
+std::vector<std::string> corpus_files(const char* corpus)
 {
         auto srcdir = g_getenv("TEST_SRCDIR");
-        auto dir_path = std::string{srcdir ? srcdir : "tests"} + "/fuzz/corpus";
+        auto dir_path = std::string{srcdir ? srcdir : "tests"} + "/fuzz/" + corpus;
         std::vector<std::string> files;
         Error error;
         auto dir = Owned<GDir, g_dir_close>{g_dir_open(dir_path.c_str(), 0, error.out())};
@@ -33,7 +35,7 @@ bool is_markup(const std::string& text)
 
 TEST(FuzzCorpus, EveryInputLoadsIntoASoundConfig)
 {
-        auto files = corpus_files();
+        auto files = corpus_files("corpus");
         ASSERT_GE(files.size(), 5u) << "seed corpus not found; is TEST_SRCDIR set?";
         for (auto const& path : files) {
                 SCOPED_TRACE(path);
@@ -50,6 +52,24 @@ TEST(FuzzCorpus, EveryInputLoadsIntoASoundConfig)
                         EXPECT_NE(std::ranges::find(program.argv, "%"), program.argv.end());
                 EXPECT_NE(config->font, nullptr);
         }
+}
+
+std::string file_text(const std::string& path)
+{
+        char* text = nullptr;
+        gsize size = 0;
+        Error error;
+        if (!g_file_get_contents(path.c_str(), &text, &size, error.out()))
+                throw std::runtime_error{error.message()};
+        return {CharPtr{text}.get(), size};
+}
+
+TEST(FuzzCorpus, LinksShowTheirHostAndDroppedNamesStayOneWord)
+{
+        auto files = corpus_files("links-corpus");
+        ASSERT_GE(files.size(), 5u) << "link corpus not found; is TEST_SRCDIR set?";
+        for (auto const& path : files)
+                EXPECT_EQ(link_checks::input_fault(file_text(path)), std::nullopt) << path;
 }
 
 } // namespace
