@@ -3,11 +3,9 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <string_view>
-#include <utility>
 
 std::optional<std::string> optional_string(const char* text)
 {
@@ -34,92 +32,9 @@ std::vector<char*> vector_to_argv(const std::vector<std::string>& v)
         return argv;
 }
 
-// g_shell_parse_argv builds every argument char by char and unquotes it
-// again, which dominates loading a long open-with group. Commands made of
-// plain words, 'single-quoted' text and "double-quoted" text without
-// backslashes follow simple rules: blanks separate arguments, quotes are
-// dropped, everything else is literal. Backslashes, newlines, comments and
-// unterminated quotes have rules (and error texts) of their own, so such a
-// command, like one with nothing in it, goes to GLib.
-namespace {
-
-enum class CharClass : unsigned char { plain, blank, quote, special };
-
-constexpr auto char_classes = [] {
-        std::array<CharClass, 256> classes{};
-        classes[' '] = classes['\t'] = CharClass::blank;
-        classes['\''] = classes['"'] = CharClass::quote;
-        classes['\\'] = classes['\n'] = classes['#'] = classes['\0'] = CharClass::special;
-        return classes;
-}();
-
-// Appends the argument that starts at `pos` to `argv` and moves `pos` to
-// its end; false when the rules above do not cover it.
-bool append_argument(std::string_view command, size_t& pos, std::vector<std::string>& argv)
-{
-        // Built piece by piece only once a quote turns up.
-        std::string* pieces = nullptr;
-        auto run = pos;
-        auto i = pos;
-        for (; i < command.size(); ++i) {
-                auto c = command[i];
-                auto kind = char_classes[static_cast<unsigned char>(c)];
-                if (kind == CharClass::plain)
-                        continue;
-                if (kind == CharClass::blank)
-                        break;
-                if (kind == CharClass::special) {
-                        // A '#' inside a word is literal; one that starts a
-                        // word after a space, or the command, starts a comment.
-                        if (c == '#' && i > 0 && command[i - 1] != ' ')
-                                continue;
-                        return false;
-                }
-                auto close = command.find(c, i + 1);
-                if (close == std::string_view::npos)
-                        return false;
-                auto quoted = command.substr(i + 1, close - i - 1);
-                if (quoted.find('\0') != std::string_view::npos ||
-                    (c == '"' && quoted.find('\\') != std::string_view::npos))
-                        return false;
-                if (!pieces)
-                        pieces = &argv.emplace_back();
-                pieces->append(command.substr(run, i - run)).append(quoted);
-                i = close;
-                run = close + 1;
-        }
-        if (pieces)
-                pieces->append(command.substr(run, i - run));
-        else
-                argv.emplace_back(command.substr(run, i - run));
-        pos = i;
-        return true;
-}
-
-std::optional<std::vector<std::string>> split_simple(std::string_view command)
-{
-        std::vector<std::string> argv;
-        // Enough for the usual "program --option %" without growing.
-        argv.reserve(4);
-        for (size_t pos = 0; pos < command.size();) {
-                if (char_classes[static_cast<unsigned char>(command[pos])] == CharClass::blank)
-                        ++pos;
-                else if (!append_argument(command, pos, argv))
-                        return std::nullopt;
-        }
-        if (argv.empty())
-                return std::nullopt;
-        return argv;
-}
-
-} // namespace
-
 std::optional<std::vector<std::string>> shell_split(std::string_view command,
                                                     GError** error)
 {
-        if (auto argv = split_simple(command))
-                return argv;
-
         char** argv = nullptr;
         if (!g_shell_parse_argv(std::string{command}.c_str(), nullptr, &argv, error))
                 return std::nullopt;
