@@ -44,9 +44,20 @@ std::vector<std::string> Config::get_warnings() const
         return m_reader.get_warnings();
 }
 
+// The XDG base directory rules ignore an XDG_CONFIG_HOME that is not an
+// absolute path, which would name a directory below wherever the program
+// happens to be started, chosen by whoever can write there; some GLib
+// releases pass such a value through.
+static std::string user_config_dir()
+{
+        if (auto dir = g_getenv("XDG_CONFIG_HOME"); dir && g_path_is_absolute(dir))
+                return dir;
+        return CharPtr{g_build_filename(g_get_home_dir(), ".config", nullptr)}.get();
+}
+
 std::string Config::default_path()
 {
-        auto path = CharPtr{g_build_filename(g_get_user_config_dir(), "brackenfold",
+        auto path = CharPtr{g_build_filename(user_config_dir().c_str(), "brackenfold",
                                              "config", nullptr)};
         return path.get();
 }

@@ -1,12 +1,17 @@
 // Typed, consuming reads of the configuration key file.
 #include "configreader.hh"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <glib/gi18n-lib.h>
+#include <glib/gstdio.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <utility>
 
 namespace {
@@ -56,12 +61,148 @@ bool has_placeholder(const std::vector<std::string>& argv)
         return std::ranges::find(argv, "%") != argv.end();
 }
 
-// GLib opens the file before it looks at what kind of file it is: opening a
-// FIFO waits for a writer, and would hold the whole program with it.
-bool is_fifo(const std::string& path)
+// Longer than any valid value: a font description, a colour or a command
+// line of the file. Whatever is longer is refused before anything (the font
+// parser, say) spends time and memory on it.
+constexpr size_t max_value_bytes = 4096;
+// A warning quotes at most this much of a value, a key or a group name...
+constexpr size_t max_quoted_chars = 200;
+// ...and is itself no longer than this, whatever GLib's messages quote.
+constexpr size_t max_warning_chars = 1000;
+// The report of unknown and duplicate keys names this many.
+constexpr size_t max_listed_keys = 20;
+
+// A bounded, single-line quotation: control characters (a value's newlines,
+// say, or an escape sequence meant for the terminal that shows standard
+// error) are written as escapes.
+std::string quoted(std::string_view text)
 {
+        auto shown = abbreviate(text, max_quoted_chars);
+        std::string quoted;
+        quoted.reserve(shown.size());
+        for (unsigned char c : shown) {
+                if (c == '\n')
+                        quoted += "\\n";
+                else if (c == '\t')
+                        quoted += "\\t";
+                else if (c < 0x20 || c == 0x7f)
+                        quoted += printf_string("\\x%02x", c);
+                else
+                        quoted += char(c);
+        }
+        return quoted;
+}
+
+void set_error_from_errno(GError** error, int errsv)
+{
+        g_set_error_literal(error, G_FILE_ERROR, g_file_error_from_errno(errsv),
+                            g_strerror(errsv));
+}
+
+class FileDescriptor {
+public:
+        explicit FileDescriptor(int fd) : m_fd{fd} {}
+        FileDescriptor(FileDescriptor const&) = delete;
+        FileDescriptor& operator=(FileDescriptor const&) = delete;
+        ~FileDescriptor()
+        {
+                if (m_fd >= 0)
+                        close(m_fd);
+        }
+        int get() const { return m_fd; }
+
+private:
+        int m_fd;
+};
+
+// The file's bytes, with the errors GLib's key file gives for the same
+// file. Read here rather than by the key file, which would open a FIFO
+// without O_NONBLOCK, waiting for a writer and holding the whole program,
+// and would hide the NUL bytes that cut values short.
+std::optional<std::string> read_file(const std::string& path, GError** error)
+{
+        FileDescriptor fd{g_open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0)};
+        if (fd.get() < 0) {
+                set_error_from_errno(error, errno);
+                return std::nullopt;
+        }
         struct stat status;
-        return stat(path.c_str(), &status) == 0 && S_ISFIFO(status.st_mode);
+        if (fstat(fd.get(), &status) != 0) {
+                set_error_from_errno(error, errno);
+                return std::nullopt;
+        }
+        if (!S_ISREG(status.st_mode)) {
+                g_set_error_literal(error, G_KEY_FILE_ERROR, G_KEY_FILE_ERROR_PARSE,
+                                    g_dgettext("glib20", "Not a regular file"));
+                return std::nullopt;
+        }
+        std::string data;
+        data.reserve(size_t(status.st_size));
+        std::array<char, 65536> buffer;
+        for (;;) {
+                auto count = read(fd.get(), buffer.data(), buffer.size());
+                if (count == 0)
+                        return data;
+                if (count > 0)
+                        data.append(buffer.data(), size_t(count));
+                else if (errno != EINTR && errno != EAGAIN) {
+                        set_error_from_errno(error, errno);
+                        return std::nullopt;
+                }
+        }
+}
+
+std::string_view trim(std::string_view text)
+{
+        auto blank = [](char c) { return g_ascii_isspace(c); };
+        while (!text.empty() && blank(text.front()))
+                text.remove_prefix(1);
+        while (!text.empty() && blank(text.back()))
+                text.remove_suffix(1);
+        return text;
+}
+
+// Every group and key whose value holds a NUL byte, found as the key file
+// finds groups and keys in the same bytes: it cuts such a value short at
+// the NUL without a word. Of a key given more than once, only the last
+// occurrence counts, as only that is read.
+std::unordered_map<std::string, std::unordered_set<std::string>>
+values_with_nul(std::string_view data)
+{
+        std::unordered_map<std::string, std::unordered_set<std::string>> found;
+        if (data.find('\0') == std::string_view::npos)
+                return found;
+        std::string group;
+        for (size_t start = 0; start < data.size();) {
+                auto end = std::min(data.find('\n', start), data.size());
+                auto line = data.substr(start, end - start);
+                start = end + 1;
+                if (line.ends_with('\r'))
+                        line.remove_suffix(1);
+                // What the key file's parser sees of the line.
+                auto seen = trim(line.substr(0, line.find('\0')));
+                if (seen.starts_with('#'))
+                        continue;
+                if (auto close = seen.find(']');
+                    seen.starts_with('[') && close != std::string_view::npos &&
+                    trim(seen.substr(close + 1)).empty()) {
+                        // The key file takes the name up to the line's last
+                        // ']', and then as a C string.
+                        auto open = line.find('[');
+                        group = std::string{line.substr(open + 1, line.rfind(']') - open - 1)}
+                                    .c_str();
+                        continue;
+                }
+                auto equals = seen.find('=');
+                if (equals == std::string_view::npos)
+                        continue;
+                auto key = std::string{trim(seen.substr(0, equals))};
+                if (line.find('\0') != std::string_view::npos)
+                        found[group].insert(key);
+                else if (auto keys = found.find(group); keys != found.end())
+                        keys->second.erase(key);
+        }
+        return found;
 }
 
 } // namespace
@@ -69,13 +210,12 @@ bool is_fifo(const std::string& path)
 ConfigReader::ConfigReader(const std::string& path) : m_key_file{g_key_file_new()}
 {
         Error error;
-        if (is_fifo(path))
-                // GLib's own words for any file that is not a regular one.
-                g_set_error_literal(error.out(), G_KEY_FILE_ERROR, G_KEY_FILE_ERROR_PARSE,
-                                    g_dgettext("glib20", "Not a regular file"));
-        else if (g_key_file_load_from_file(m_key_file.get(), path.c_str(),
-                                           G_KEY_FILE_NONE, error.out()))
+        auto data = read_file(path, error.out());
+        if (data && g_key_file_load_from_data(m_key_file.get(), data->data(), data->size(),
+                                              G_KEY_FILE_NONE, error.out())) {
+                m_nul_values = values_with_nul(*data);
                 return;
+        }
         if (error.matches(G_FILE_ERROR, G_FILE_ERROR_NOENT))
                 return;
 
@@ -86,10 +226,35 @@ ConfigReader::ConfigReader(const std::string& path) : m_key_file{g_key_file_new(
 
 void ConfigReader::append_warning(const std::string& message)
 {
-        warning(message.c_str());
+        // GLib's messages quote whole lines and values, of any length.
+        auto bounded = abbreviate(message, max_warning_chars);
+        warning(bounded.c_str());
         // Key and group names are not checked for UTF-8 by the key file, so
         // a warning may carry stray bytes.
-        m_warnings.push_back("• " + escape_markup(message));
+        m_warnings.push_back("• " + escape_markup(bounded));
+}
+
+bool ConfigReader::refuse_value(const std::string& group, const std::string& key)
+{
+        if (!g_key_file_has_key(m_key_file.get(), group.c_str(), key.c_str(), nullptr))
+                return false;
+        if (auto keys = m_nul_values.find(group);
+            keys != m_nul_values.end() && keys->second.contains(key)) {
+                /* Translators: the group, then the key. */
+                append_warning(printf_string(_("ignoring %s.%s: its value holds a NUL byte"),
+                                             quoted(group).c_str(), quoted(key).c_str()));
+                return true;
+        }
+        auto value = CharPtr{
+            g_key_file_get_value(m_key_file.get(), group.c_str(), key.c_str(), nullptr)};
+        if (value && std::strlen(value.get()) > max_value_bytes) {
+                /* Translators: the group, the key, then a number of bytes. */
+                append_warning(printf_string(
+                    _("ignoring %s.%s: its value is longer than %d bytes"),
+                    quoted(group).c_str(), quoted(key).c_str(), int(max_value_bytes)));
+                return true;
+        }
+        return false;
 }
 
 std::vector<std::string> ConfigReader::get_warnings() const
@@ -181,6 +346,9 @@ std::optional<T> ConfigReader::consume(const std::string& group,
         Error error;
         std::optional<T> value;
         if (unclaimed) {
+                // Asked for, so not unknown: the claim stays.
+                if (refuse_value(group, key))
+                        return def;
                 value = get(group.c_str(), key.c_str(), error.out());
                 if (!error)
                         return value;
@@ -291,8 +459,8 @@ std::optional<GdkRGBA> ConfigReader::read_colour(const std::string& group,
                 return colour;
 
         /* Translators: the value as written, then the group and the key. */
-        append_warning(printf_string(_("invalid colour '%s' in %s.%s"), text->c_str(),
-                                     group.c_str(), key.c_str()));
+        append_warning(printf_string(_("invalid colour '%s' in %s.%s"), quoted(*text).c_str(),
+                                     quoted(group).c_str(), quoted(key).c_str()));
         GdkRGBA fallback{};
         if (def && gdk_rgba_parse(&fallback, def->c_str()))
                 return fallback;
@@ -310,7 +478,8 @@ T ConfigReader::read_word(const std::string& group, const std::string& key,
         for (auto [word, value] : words)
                 if (*text == word)
                         return value;
-        append_warning(printf_string(message, text->c_str(), group.c_str(), key.c_str()));
+        append_warning(printf_string(message, quoted(*text).c_str(), quoted(group).c_str(),
+                                     quoted(key).c_str()));
         return fallback;
 }
 
@@ -375,7 +544,7 @@ ConfigReader::read_open_with(const std::vector<OpenWithProgram>& def)
                          * parser's explanation. */
                         append_warning(printf_string(
                             _("ignoring open-with.%s due to malformed command: %s"),
-                            key.c_str(), error.message()));
+                            quoted(key).c_str(), error.message()));
                         continue;
                 }
                 if (!has_placeholder(*argv)) {
@@ -383,7 +552,7 @@ ConfigReader::read_open_with(const std::vector<OpenWithProgram>& def)
                          * argument that the link replaces. */
                         append_warning(printf_string(
                             _("ignoring command in open-with.%s: missing '%%'"),
-                            key.c_str()));
+                            quoted(key).c_str()));
                         continue;
                 }
                 programs.push_back({key, std::move(*argv)});
@@ -395,7 +564,10 @@ ConfigReader::read_open_with(const std::vector<OpenWithProgram>& def)
 
 void ConfigReader::log_unknown_keys()
 {
+        // A file can hold any number of them: the first few are named, the
+        // rest counted.
         std::vector<std::string> items;
+        size_t count = 0;
         auto groups = StrvPtr{g_key_file_get_groups(m_key_file.get(), nullptr)};
         for (auto group = groups.get(); group && *group; ++group) {
                 Error error;
@@ -408,15 +580,24 @@ void ConfigReader::log_unknown_keys()
                         break;
                 }
                 for (auto key : *keys)
-                        items.push_back(std::string{*group}.append(".").append(key));
+                        if (count++ < max_listed_keys)
+                                items.push_back(quoted(std::string{*group}.append(".").append(key)));
         }
-        if (items.empty())
+        if (count == 0)
                 return;
 
+        auto listed = join(items, ", ");
+        if (auto rest = count - items.size()) {
+                /* Translators: a list of group.key items joined by ", ",
+                 * then the number of items left out. */
+                listed = printf_string(g_dngettext(GETTEXT_PACKAGE, "%s and %lu other",
+                                                   "%s and %lu others", rest),
+                                       listed.c_str(), static_cast<unsigned long>(rest));
+        }
         /* Translators: a list of group.key items joined by ", ". */
         append_warning(printf_string(g_dngettext(GETTEXT_PACKAGE,
                                                  "unknown or duplicate key in config: %s",
                                                  "unknown or duplicate keys in config: %s",
-                                                 items.size()),
-                                     join(items, ", ").c_str()));
+                                                 count),
+                                     listed.c_str()));
 }

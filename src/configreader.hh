@@ -70,6 +70,10 @@ private:
                     const std::string& def, Words<T> words, T fallback,
                     const char* message);
 
+        // Warns about a value nobody should read: one that holds a NUL byte
+        // (the key file would cut it short) or is longer than any valid one.
+        bool refuse_value(const std::string& group, const std::string& key);
+
         void handle_key_file_error(const GError* error,
                                    const std::string& group,
                                    const std::string& key);
@@ -100,5 +104,7 @@ private:
         std::unordered_map<std::string, std::unordered_set<std::string>> m_consumed;
         // Every key of a group as the key file lists it, once asked for.
         std::unordered_map<std::string, std::vector<std::string>> m_listings;
+        // Groups and keys whose value in the file holds a NUL byte.
+        std::unordered_map<std::string, std::unordered_set<std::string>> m_nul_values;
         std::vector<std::string> m_warnings;
 };

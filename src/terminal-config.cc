@@ -202,19 +202,45 @@ static void rebuild_open_with_items(Terminal* self, const Config& config)
         gtk_widget_set_visible(self->open_with_separator, !config.open_with.empty());
 }
 
+// The bar names the first warnings only: a file can cause any number, and
+// the bar's label is laid out whole at every allocation of the window.
+// Standard error has them all.
+constexpr size_t bar_max_warnings = 20;
+constexpr size_t bar_max_bytes = 4000;
+
+static std::string warnings_report(const std::vector<std::string>& warnings)
+{
+        auto header = CharPtr{g_strdup_printf(
+            "<b>%s</b>\n", _("Configuration loaded with warnings:"))};
+        std::string text = header.get();
+        size_t shown = 0;
+        size_t bytes = 0;
+        for (auto const& line : warnings) {
+                // Each warning is bounded itself, so the first always fits.
+                if (shown == bar_max_warnings || (shown && bytes + line.size() > bar_max_bytes))
+                        break;
+                if (shown++)
+                        text += '\n';
+                text += line;
+                bytes += line.size();
+        }
+        if (auto rest = warnings.size() - shown) {
+                /* Translators: the number of warnings not shown in the bar. */
+                auto more = CharPtr{g_strdup_printf(
+                    g_dngettext(GETTEXT_PACKAGE, "… and %lu more warning",
+                                "… and %lu more warnings", rest),
+                    static_cast<unsigned long>(rest))};
+                text += '\n' + escape_markup(more.get());
+        }
+        return text;
+}
+
 static void report_load(Terminal* self, const Config& config, bool notify)
 {
         auto warnings = config.get_warnings();
         if (!warnings.empty()) {
-                auto report = CharPtr{g_strdup_printf(
-                    "<b>%s</b>\n", _("Configuration loaded with warnings:"))};
-                std::string text = report.get();
-                for (size_t i = 0; i < warnings.size(); ++i) {
-                        if (i)
-                                text += '\n';
-                        text += warnings[i];
-                }
-                infobar_show(self, text.c_str(), GTK_MESSAGE_WARNING, std::nullopt);
+                infobar_show(self, warnings_report(warnings).c_str(), GTK_MESSAGE_WARNING,
+                             std::nullopt);
         } else if (notify) {
                 infobar_show(self, _("Configuration loaded successfully."),
                              GTK_MESSAGE_INFO, 3u);

@@ -7,8 +7,6 @@
 #include <array>
 #include <cstdlib>
 
-using MallocPtr = Owned<char, ::free>;
-
 // --- Reporting -------------------------------------------------------------
 
 // The bar takes markup, and error texts quote paths and program names that
@@ -56,27 +54,10 @@ void launch_uri(Terminal* self, const char* uri)
 
 // --- The child's working directory ----------------------------------------
 
-std::optional<std::string> trusted_directory(GUri* uri, const char* hostname)
-{
-        g_return_val_if_fail(uri != NULL, std::nullopt);
-        g_return_val_if_fail(hostname != NULL, std::nullopt);
-
-        auto path = optional_string(g_uri_get_path(uri));
-        auto host = optional_string(g_uri_get_host(uri));
-        auto flags = g_uri_get_flags(uri);
-        if (flags & G_URI_FLAGS_ENCODED) {
-                if (path)
-                        path = optional_string(CharPtr{
-                            g_uri_unescape_string(path->c_str(), nullptr)}.get());
-                if ((flags & G_URI_FLAGS_NON_DNS) && host)
-                        host = optional_string(CharPtr{
-                            g_uri_unescape_string(host->c_str(), nullptr)}.get());
-        }
-        if (host && *host == hostname && path)
-                return path;
-        return std::nullopt;
-}
-
+// A report is believed only when it names an existing directory of this
+// host: "Open directory" hands the path to its default application, and a
+// report naming a file would have the program in the terminal choose a file
+// to be opened.
 static std::optional<std::string> reported_directory(Terminal* self)
 {
         auto uri = vte_compat_current_directory_uri(self->vte);
@@ -85,15 +66,7 @@ static std::optional<std::string> reported_directory(Terminal* self)
         std::array<char, 256> hostname{};
         if (gethostname(hostname.data(), hostname.size() - 1) != 0)
                 return std::nullopt;
-        auto directory = trusted_directory(uri.get(), hostname.data());
-        // "Open directory" hands the path to its default application: a
-        // report naming a file would have the program in the terminal choose
-        // a file to be opened. A directory that does not exist (yet) is
-        // still reported, and fails visibly.
-        if (directory && g_file_test(directory->c_str(), G_FILE_TEST_EXISTS) &&
-            !g_file_test(directory->c_str(), G_FILE_TEST_IS_DIR))
-                return std::nullopt;
-        return directory;
+        return Utils::trusted_directory(uri.get(), hostname.data());
 }
 
 static std::optional<std::string> resolved_cwd(const char* format, GPid pid)

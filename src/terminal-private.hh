@@ -74,8 +74,6 @@ std::optional<std::string> get_working_directory(Terminal* self);
 void uri_open_with(Terminal* self, const OpenWithProgram& program);
 void open_terminal_here(Terminal* self);
 void open_directory_here(Terminal* self);
-// The directory an OSC 7 report names, if it is on this host.
-std::optional<std::string> trusted_directory(GUri* uri, const char* hostname);
 // An open-with program's arguments with every "%" replaced by the link.
 std::vector<std::string> open_with_argv(const std::vector<std::string>& argv,
                                         const std::string& link);

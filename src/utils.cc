@@ -1,9 +1,11 @@
 #include "utils.hh"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
+#include <cstdlib>
 #include <cstdio>
 #include <string_view>
 
@@ -47,6 +49,19 @@ std::string escape_markup(std::string_view text)
         return CharPtr{g_markup_escape_text(valid.get(), -1)}.get();
 }
 
+std::string abbreviate(std::string_view text, size_t max_chars)
+{
+        size_t chars = 0;
+        for (size_t i = 0; i < text.size(); ++i) {
+                // Every byte but a continuation byte starts a character.
+                if ((static_cast<unsigned char>(text[i]) & 0xc0) == 0x80)
+                        continue;
+                if (chars++ == max_chars)
+                        return std::string{text.substr(0, i)} + "…";
+        }
+        return std::string{text};
+}
+
 void warning(const char* message)
 {
         g_return_if_fail(message != NULL);
@@ -61,6 +76,41 @@ std::string Utils::get_shell()
                 return pw->pw_shell;
         return "/bin/sh";
 }
+
+namespace {
+
+// Shown in Unicode only when that is text a person can read: GLib's
+// conversion can yield bytes that are not UTF-8 (GTK then refuses the
+// tooltip and keeps showing the previous link's) or invisible characters
+// such as direction overrides, which would reorder what the tooltip shows.
+bool readable_label(const char* label)
+{
+        if (!g_utf8_validate(label, -1, nullptr))
+                return false;
+        for (auto p = label; *p; p = g_utf8_next_char(p))
+                if (!g_unichar_isgraph(g_utf8_get_char(p)))
+                        return false;
+        return true;
+}
+
+// Each label on its own, so that one that cannot be shown in Unicode stays
+// as written without hiding the others.
+std::string readable_host(std::string_view host)
+{
+        std::string shown;
+        for (size_t start = 0;;) {
+                auto end = host.find('.', start);
+                auto label = std::string{host.substr(start, end - start)};
+                auto unicode = CharPtr{g_hostname_to_unicode(label.c_str())};
+                shown += unicode && readable_label(unicode.get()) ? unicode.get() : label;
+                if (end == std::string_view::npos)
+                        return shown;
+                shown += '.';
+                start = end + 1;
+        }
+}
+
+} // namespace
 
 std::optional<std::string> Utils::display_uri(const char* uri)
 {
@@ -94,8 +144,56 @@ std::optional<std::string> Utils::display_uri(const char* uri)
                 end = text.size();
         auto host = text.substr(start, end - start);
 
-        auto unicode = CharPtr{g_hostname_to_unicode(host.c_str())};
-        if (!unicode || host == unicode.get())
+        auto shown = readable_host(host);
+        if (shown == host)
                 return text;
-        return text.substr(0, start) + unicode.get() + text.substr(end);
+        return text.substr(0, start) + shown + text.substr(end);
+}
+
+namespace {
+
+// The path of a report of `hostname`, unescaped where the report is.
+std::optional<std::string> reported_path(GUri* report, const char* hostname)
+{
+        auto path = optional_string(g_uri_get_path(report));
+        auto host = optional_string(g_uri_get_host(report));
+        auto flags = g_uri_get_flags(report);
+        if (flags & G_URI_FLAGS_ENCODED) {
+                if (path)
+                        path = optional_string(CharPtr{
+                            g_uri_unescape_string(path->c_str(), nullptr)}.get());
+                if ((flags & G_URI_FLAGS_NON_DNS) && host)
+                        host = optional_string(CharPtr{
+                            g_uri_unescape_string(host->c_str(), nullptr)}.get());
+        }
+        if (host && *host == hostname && path)
+                return path;
+        return std::nullopt;
+}
+
+// `path` with every link, ".", ".." and extra slash resolved, if that is an
+// existing directory. "/etc/passwd/" names no directory: stat() fails with
+// ENOTDIR, yet GIO drops the slash and opens the file. Resolving first
+// leaves nothing for a later step to reinterpret.
+std::optional<std::string> existing_directory(const std::string& path)
+{
+        if (!g_path_is_absolute(path.c_str()))
+                return std::nullopt;
+        auto resolved = MallocPtr{realpath(path.c_str(), nullptr)};
+        struct stat status;
+        if (!resolved || stat(resolved.get(), &status) != 0 || !S_ISDIR(status.st_mode))
+                return std::nullopt;
+        return std::string{resolved.get()};
+}
+
+} // namespace
+
+std::optional<std::string> Utils::trusted_directory(GUri* report, const char* hostname)
+{
+        g_return_val_if_fail(report != NULL, std::nullopt);
+        g_return_val_if_fail(hostname != NULL, std::nullopt);
+        auto path = reported_path(report, hostname);
+        if (!path)
+                return std::nullopt;
+        return existing_directory(*path);
 }

@@ -9,6 +9,7 @@
 #undef G_STRFUNC
 #define G_STRFUNC (static_cast<const char*>(__func__))
 
+#include <cstdlib>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -29,6 +30,8 @@ using StrvPtr = Owned<char*, g_strfreev>;
 using KeyFilePtr = Owned<GKeyFile, g_key_file_unref>;
 using UriPtr = Owned<GUri, g_uri_unref>;
 using SourcePtr = Owned<GSource, g_source_unref>;
+// What libc allocates, such as realpath()'s answer.
+using MallocPtr = Owned<char, ::free>;
 
 template<typename T>
 using RefPtr = Owned<T, g_object_unref>;
@@ -98,6 +101,10 @@ void warning(const char* message);
 // be), then escaped.
 std::string escape_markup(std::string_view text);
 
+// At most the first `max_chars` characters of `text`, then "…" if anything
+// was left out. The cut falls between two UTF-8 characters.
+std::string abbreviate(std::string_view text, size_t max_chars);
+
 class Utils {
 public:
         Utils() = delete;
@@ -106,8 +113,14 @@ public:
         static std::string get_shell();
 
         // A link in the form a person reads: unescaped, with an
-        // internationalised host name shown in Unicode.
+        // internationalised host name shown in Unicode. Always valid UTF-8.
         static std::optional<std::string> display_uri(const char* uri);
+
+        // The directory an OSC 7 report names, resolved (symbolic links,
+        // ".", "..", doubled and trailing slashes), when the report is of
+        // `hostname` and names a directory that exists; otherwise nothing.
+        static std::optional<std::string> trusted_directory(GUri* report,
+                                                            const char* hostname);
 };
 
 // Runs `body` at a boundary where control returns to C: an exception is

@@ -48,6 +48,24 @@ TEST(Startup, ToolkitLookingArgumentsReachTheChildUnchanged)
         EXPECT_EQ(read_file(record), "--display=:9|--g-fatal-warnings|two words|");
 }
 
+// A relative XDG_CONFIG_HOME would name a directory below wherever the
+// program is started, whose configuration (and so whose open-with programs)
+// anyone who can write there chooses.
+TEST(Startup, AConfigHomeThatIsNotAbsoluteIsIgnored)
+{
+        TempDir dir;
+        auto home = dir.file("home");
+        g_mkdir_with_parents((home + "/.config/brackenfold").c_str(), 0700);
+        write_file(home + "/.config/brackenfold/config", "[misc]\nfrom-home=1\n");
+        auto cwd = dir.file("cwd");
+        g_mkdir_with_parents((cwd + "/rel/brackenfold").c_str(), 0700);
+        write_file(cwd + "/rel/brackenfold/config", "[misc]\nfrom-relative=1\n");
+
+        Brackenfold app{{"true"}, {{"HOME", home}, {"XDG_CONFIG_HOME", "rel"}}, cwd};
+        EXPECT_EQ(app.wait_exit(), 0);
+        EXPECT_EQ(app.err(), "brackenfold: unknown or duplicate key in config: misc.from-home\n");
+}
+
 TEST(Startup, ChildStartsInTheProgramsDirectory)
 {
         TempDir dir;

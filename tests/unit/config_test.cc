@@ -194,6 +194,42 @@ TEST(Config, DefaultConstructorReadsTheUserConfigDirectory)
         EXPECT_TRUE(config.get_warnings().empty());
 }
 
+// The XDG base directory rules: a value that is not an absolute path is
+// ignored, as if it were not set.
+class ConfigHome : public testing::TestWithParam<const char*> {
+protected:
+        void SetUp() override { m_saved = optional_string(g_getenv("XDG_CONFIG_HOME")); }
+        void TearDown() override
+        {
+                if (m_saved)
+                        g_setenv("XDG_CONFIG_HOME", m_saved->c_str(), true);
+                else
+                        g_unsetenv("XDG_CONFIG_HOME");
+        }
+
+private:
+        std::optional<std::string> m_saved;
+};
+
+TEST_P(ConfigHome, NotAnAbsolutePathIsIgnored)
+{
+        g_setenv("XDG_CONFIG_HOME", GetParam(), true);
+        EXPECT_EQ(Config::default_path(),
+                  std::string{g_get_home_dir()} + "/.config/brackenfold/config");
+}
+
+INSTANTIATE_TEST_SUITE_P(Config, ConfigHome,
+                         testing::Values("", "rel", "rel/config", "./config", "~/.config"));
+
+TEST_F(ConfigHome, AnAbsolutePathIsUsedAsItIsNow)
+{
+        g_setenv("XDG_CONFIG_HOME", "/some/where", true);
+        EXPECT_EQ(Config::default_path(), "/some/where/brackenfold/config");
+        g_unsetenv("XDG_CONFIG_HOME");
+        EXPECT_EQ(Config::default_path(),
+                  std::string{g_get_home_dir()} + "/.config/brackenfold/config");
+}
+
 // --- Reading every key ------------------------------------------------------
 
 TEST(Config, OnlyScrollback)

@@ -10,6 +10,18 @@
 
 namespace {
 
+using namespace std::string_literals;
+
+// What a warning quotes of `text`: its first 200 characters, then "…".
+std::string quote_of(std::string_view text)
+{
+        return std::string{text.substr(0, 200)} + "…";
+}
+
+const std::string x3000(3000, 'x');
+const std::string longest_value(4096, 'v');
+const std::string too_long = "ignoring g.s: its value is longer than 4096 bytes";
+
 // Loads `text` as the configuration, runs `reads`, then reports the
 // leftovers as the model does; what is printed is kept for comparison.
 struct Reading {
@@ -121,7 +133,33 @@ INSTANTIATE_TEST_SUITE_P(ConfigReader, ConsumingRead, testing::Values(
              {"unknown or duplicate key in config: g.n"}},
     ReadCase{"UnknownKeysAndGroups",
              "[g]\nx=0\nn=1\ny=2\n[empty]\n[other]\nz=3\n", integer("n", 7), "1",
-             {"unknown or duplicate keys in config: g.x, g.y, other.z"}}),
+             {"unknown or duplicate keys in config: g.x, g.y, other.z"}},
+    // No valid value is longer than 4 KiB: one that is is refused before
+    // anything is made of it, whatever its type.
+    ReadCase{"LongestValue", "[g]\ns=" + longest_value + "\n", string("s", "d"),
+             "'" + longest_value + "'", {}},
+    ReadCase{"StringLongerThanAnyValid", "[g]\ns=" + longest_value + "v\n", string("s", "d"),
+             "'d'", {too_long}},
+    ReadCase{"IntegerLongerThanAnyValid", "[g]\ns=" + std::string(5000, '1') + "\n",
+             [](ConfigReader& r) { return show(r.read_integer("g", "s", 7)); }, "7",
+             {too_long}},
+    // The key file cuts a value at a NUL byte without a word: such a value
+    // is refused with one.
+    ReadCase{"NulInString", "[g]\ns=beam\0 triangle\n"s, string("s", "d"), "'d'",
+             {"ignoring g.s: its value holds a NUL byte"}},
+    ReadCase{"NulInInteger", "[g]\n  n = 1\0 2\n"s, integer("n", 7), "7",
+             {"ignoring g.n: its value holds a NUL byte"}},
+    ReadCase{"NulAtTheEnd", "[g]\nn=1\0\r\n"s, integer("n", 7), "7",
+             {"ignoring g.n: its value holds a NUL byte"}},
+    ReadCase{"NulOnlyInAnEarlierOccurrence", "[g]\nn=1\0 2\nn=3\n"s, integer("n", 7), "3",
+             {"unknown or duplicate key in config: g.n"}},
+    ReadCase{"NulInTheOccurrenceRead", "[g]\nn=3\n[h]\n[g]\nn=1\0 2\n"s, integer("n", 7),
+             "7",
+             {"ignoring g.n: its value holds a NUL byte",
+              "unknown or duplicate key in config: g.n"}},
+    ReadCase{"NulInAnotherGroupsKey", "[h]\nn=1\0\n[g]\nn=5\n"s, integer("n", 7), "5",
+             {"unknown or duplicate key in config: h.n"}},
+    ReadCase{"NulInAComment", "# a\0b\n[g]\nn=5\n"s, integer("n", 7), "5", {}}),
     [](auto const& info) { return std::string{info.param.name}; });
 
 // --- Colours -----------------------------------------------------------------
@@ -222,7 +260,25 @@ INSTANTIATE_TEST_SUITE_P(ConfigReader, CursorRead, testing::Values(
     CursorCase{"Capitals", "BEAM", "underline", VTE_CURSOR_SHAPE_BLOCK,
                {"invalid cursor shape 'BEAM' in misc.cursor-shape"}},
     CursorCase{"Empty", "", "beam", VTE_CURSOR_SHAPE_BLOCK,
-               {"invalid cursor shape '' in misc.cursor-shape"}}),
+               {"invalid cursor shape '' in misc.cursor-shape"}},
+    // A warning quotes a short prefix of a long value, cut between two
+    // characters, and shows control characters as escapes.
+    CursorCase{"LongValue", x3000, "beam", VTE_CURSOR_SHAPE_BLOCK,
+               {"invalid cursor shape '" + quote_of(x3000) + "' in misc.cursor-shape"}},
+    CursorCase{"LongValueOfWideCharacters", [] {
+                       std::string e;
+                       for (int i = 0; i < 300; ++i)
+                               e += "é";
+                       return e;
+               }(), "beam", VTE_CURSOR_SHAPE_BLOCK,
+               {"invalid cursor shape '" + [] {
+                        std::string e;
+                        for (int i = 0; i < 200; ++i)
+                                e += "é";
+                        return e;
+                }() + "…' in misc.cursor-shape"}},
+    CursorCase{"ControlCharacters", "be\\n\\tam\x1b[2J", "beam", VTE_CURSOR_SHAPE_BLOCK,
+               {"invalid cursor shape 'be\\n\\tam\\x1b[2J' in misc.cursor-shape"}}),
     [](auto const& info) { return std::string{info.param.name}; });
 
 using BlinkCase = WordCase<VteCursorBlinkMode>;
@@ -295,7 +351,14 @@ INSTANTIATE_TEST_SUITE_P(ConfigReader, OpenWithRead, testing::Values(
                  {"ignoring command in open-with.glued: missing '%'"}},
     OpenWithCase{"KeyGivenTwice", "a=first %\nb=b %\na=second %\n",
                  {{"a", {"second", "%"}}, {"b", {"b", "%"}}},
-                 {"unknown or duplicate key in config: open-with.a"}}),
+                 {"unknown or duplicate key in config: open-with.a"}},
+    OpenWithCase{"NulInCommand", "a=viewer %\0 --run-this\nok=ok %\n"s,
+                 {{"ok", {"ok", "%"}}},
+                 {"ignoring open-with.a: its value holds a NUL byte"}},
+    OpenWithCase{"CommandLongerThanAnyValid", "long=viewer % " + std::string(4096, 'x') + "\n",
+                 {}, {"ignoring open-with.long: its value is longer than 4096 bytes"}},
+    OpenWithCase{"LongNameQuotedShort", x3000 + "=viewer\n", {},
+                 {"ignoring command in open-with." + quote_of(x3000) + ": missing '%'"}}),
     [](auto const& info) { return std::string{info.param.name}; });
 
 TEST(ConfigReaderOpenWith, AbsentGroupGivesCopyOfDefault)
@@ -334,6 +397,51 @@ TEST(ConfigReaderWarnings, KeyNameNotUtf8IsStoredAsValidText)
         EXPECT_EQ(reading.warnings,
                   std::vector<std::string>{"• unknown or duplicate key in config: g.k\uFFFD"});
 }
+
+// GLib's own messages quote whole lines and values.
+TEST(ConfigReaderWarnings, AWarningIsAtMostAThousandCharacters)
+{
+        ConfigFile file;
+        std::vector<std::string> warnings;
+        auto message = std::string(990, 'm') + "<&>" + std::string(3000, 'x');
+        auto out = stderr_of([&] {
+                ConfigReader reader{file.path()};
+                reader.append_warning(message);
+                warnings = reader.get_warnings();
+        });
+        auto bounded = message.substr(0, 1000) + "…";
+        EXPECT_EQ(out, printed({bounded}));
+        EXPECT_EQ(warnings, bullets({bounded}));
+}
+
+struct LeftoverCase {
+        size_t keys;
+        std::string listed_after_20; // what follows the twentieth key
+};
+
+void PrintTo(const LeftoverCase& c, std::ostream* os) { *os << c.keys << " keys"; }
+
+class LeftoverKeys : public testing::TestWithParam<LeftoverCase> {};
+
+// The report names the first twenty keys left over and counts the rest.
+TEST_P(LeftoverKeys, AreNamedUpToTwentyThenCounted)
+{
+        auto const& c = GetParam();
+        std::string text = "[g]\n";
+        for (size_t i = 0; i < c.keys; ++i)
+                text += "k" + std::to_string(i) + "=1\n";
+        auto reading = read_config(text, [](ConfigReader&) { return ""; });
+        std::string listed;
+        for (size_t i = 0; i < 20; ++i)
+                listed += (i ? ", g.k" : "g.k") + std::to_string(i);
+        expect_warnings(reading,
+                        {"unknown or duplicate keys in config: " + listed + c.listed_after_20});
+}
+
+INSTANTIATE_TEST_SUITE_P(ConfigReaderWarnings, LeftoverKeys, testing::Values(
+    LeftoverCase{20, ""},
+    LeftoverCase{21, " and 1 other"},
+    LeftoverCase{100000, " and 99980 others"}));
 
 TEST(ConfigReaderWarnings, GetWarningsReturnsAnIndependentCopy)
 {

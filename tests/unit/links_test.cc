@@ -2,6 +2,9 @@
 // are trusted, and the arguments handed to an open-with program.
 #include "terminal-private.hh"
 
+#include <glib/gstdio.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -14,6 +17,11 @@ struct DisplayCase {
         const char* uri;
         std::optional<std::string> expected;
 };
+
+void PrintTo(DisplayCase const& c, std::ostream* out)
+{
+        *out << c.name;
+}
 
 class DisplayUriTest : public testing::TestWithParam<DisplayCase> {};
 
@@ -64,25 +72,70 @@ INSTANTIATE_TEST_SUITE_P(
                     "mailto:%E9t%E9@example.org"},
         // Raw bytes that are not UTF-8 become replacement characters.
         DisplayCase{"RawInvalidBytes", "http://ex\xff" "ample.org/a%20b",
-                    "http://ex\xef\xbf\xbd" "ample.org/a%20b"}),
+                    "http://ex\xef\xbf\xbd" "ample.org/a%20b"},
+        // A label whose Unicode form is no UTF-8 stays as written; so does
+        // one that would hide a direction override; the others are still
+        // converted, each on its own.
+        DisplayCase{"LabelDecodingToNonUtf8",
+                    "https://a.xn--nxa00q000s00006b.b@attacker.example/login",
+                    "https://a.xn--nxa00q000s00006b.b@attacker.example/login"},
+        DisplayCase{"NonUtf8LabelBesideIdn",
+                    "https://xn--bcher-kva.xn--nxa00q000s00006b.example/",
+                    "https://bücher.xn--nxa00q000s00006b.example/"},
+        DisplayCase{"DirectionOverrideLabel", "https://xn--abc-4q0a.xn--bcher-kva.de/",
+                    "https://xn--abc-4q0a.bücher.de/"}),
     [](auto const& info) { return std::string{info.param.name}; });
 
 struct DirectoryCase {
         const char* name;
-        const char* uri;
+        // DIR stands for a fresh directory that holds a directory "a b", a
+        // file "file" and links "link" to the one and "file-link" to the
+        // other.
+        std::string uri;
         GUriFlags flags;
+        // Below DIR; nullopt when the report is not believed.
         std::optional<std::string> expected;
 };
 
-class TrustedDirectoryTest : public testing::TestWithParam<DirectoryCase> {};
+void PrintTo(DirectoryCase const& c, std::ostream* out)
+{
+        *out << c.name;
+}
 
-TEST_P(TrustedDirectoryTest, TrustsOnlyThisHost)
+class TrustedDirectoryTest : public testing::TestWithParam<DirectoryCase> {
+protected:
+        void SetUp() override
+        {
+                auto made = CharPtr{g_dir_make_tmp("osc7-XXXXXX", nullptr)};
+                ASSERT_TRUE(made);
+                m_dir = MallocPtr{realpath(made.get(), nullptr)}.get();
+                ASSERT_EQ(g_mkdir((m_dir + "/a b").c_str(), 0700), 0);
+                ASSERT_TRUE(g_file_set_contents((m_dir + "/file").c_str(), "", 0, nullptr));
+                ASSERT_EQ(symlink("a b", (m_dir + "/link").c_str()), 0);
+                ASSERT_EQ(symlink("file", (m_dir + "/file-link").c_str()), 0);
+        }
+        void TearDown() override
+        {
+                for (auto name : {"/file-link", "/link", "/file"})
+                        g_unlink((m_dir + name).c_str());
+                g_rmdir((m_dir + "/a b").c_str());
+                g_rmdir(m_dir.c_str());
+        }
+
+        std::string m_dir;
+};
+
+TEST_P(TrustedDirectoryTest, TrustsOnlyExistingDirectoriesOfThisHost)
 {
         auto const& c = GetParam();
+        auto text = c.uri;
+        if (auto at = text.find("DIR"); at != std::string::npos)
+                text.replace(at, 3, m_dir);
         Error error;
-        auto uri = UriPtr{g_uri_parse(c.uri, c.flags, error.out())};
+        auto uri = UriPtr{g_uri_parse(text.c_str(), c.flags, error.out())};
         ASSERT_TRUE(uri) << error.message();
-        EXPECT_EQ(trusted_directory(uri.get(), "here.example"), c.expected);
+        auto expected = c.expected ? std::optional{m_dir + *c.expected} : std::nullopt;
+        EXPECT_EQ(Utils::trusted_directory(uri.get(), "here.example"), expected);
 }
 
 constexpr auto encoded = G_URI_FLAGS_ENCODED;
@@ -91,15 +144,34 @@ constexpr auto encoded_non_dns = GUriFlags(G_URI_FLAGS_ENCODED | G_URI_FLAGS_NON
 INSTANTIATE_TEST_SUITE_P(
     Cases, TrustedDirectoryTest,
     testing::Values(
-        DirectoryCase{"ThisHost", "file://here.example/tmp/a%20b", encoded, "/tmp/a b"},
-        DirectoryCase{"DecodedByParser", "file://here.example/tmp/a%20b", G_URI_FLAGS_NONE,
-                      "/tmp/a b"},
-        DirectoryCase{"OtherHost", "file://there.example/tmp", encoded, std::nullopt},
-        DirectoryCase{"LongerHost", "file://here.example.org/tmp", encoded, std::nullopt},
-        DirectoryCase{"EmptyHost", "file:///tmp", encoded, std::nullopt},
-        DirectoryCase{"NulInPath", "file://here.example/tmp%00x", encoded, std::nullopt},
-        DirectoryCase{"EscapedNonDnsHost", "file://here%2Eexample/tmp", encoded_non_dns, "/tmp"},
-        DirectoryCase{"BadEscapedNonDnsHost", "file://here%00example/tmp", encoded_non_dns,
+        DirectoryCase{"ThisHost", "file://here.exampleDIR/a%20b", encoded, "/a b"},
+        DirectoryCase{"DecodedByParser", "file://here.exampleDIR/a%20b", G_URI_FLAGS_NONE,
+                      "/a b"},
+        DirectoryCase{"OtherHost", "file://there.exampleDIR", encoded, std::nullopt},
+        DirectoryCase{"LongerHost", "file://here.example.orgDIR", encoded, std::nullopt},
+        DirectoryCase{"EmptyHost", "file://DIR", encoded, std::nullopt},
+        DirectoryCase{"NulInPath", "file://here.exampleDIR%00x", encoded, std::nullopt},
+        DirectoryCase{"EscapedNonDnsHost", "file://here%2EexampleDIR", encoded_non_dns, ""},
+        DirectoryCase{"BadEscapedNonDnsHost", "file://here%00exampleDIR", encoded_non_dns,
+                      std::nullopt},
+        // Only what resolves to an existing directory is believed, and it
+        // is handed on resolved.
+        DirectoryCase{"DoubledAndTrailingSlashes", "file://here.exampleDIR//a%20b//", encoded,
+                      "/a b"},
+        DirectoryCase{"DotsResolved", "file://here.exampleDIR/a%20b/./../a%20b/.", encoded,
+                      "/a b"},
+        DirectoryCase{"LinkToADirectory", "file://here.exampleDIR/link/", encoded, "/a b"},
+        DirectoryCase{"AFile", "file://here.exampleDIR/file", encoded, std::nullopt},
+        DirectoryCase{"AFileWithATrailingSlash", "file://here.exampleDIR/file/", encoded,
+                      std::nullopt},
+        DirectoryCase{"AFileWithADot", "file://here.exampleDIR/file/.", encoded, std::nullopt},
+        DirectoryCase{"AFileReachedThroughDots", "file://here.exampleDIR/a%20b/../file/",
+                      encoded, std::nullopt},
+        DirectoryCase{"LinkToAFile", "file://here.exampleDIR/file-link/", encoded,
+                      std::nullopt},
+        DirectoryCase{"Missing", "file://here.exampleDIR/missing/", encoded, std::nullopt},
+        DirectoryCase{"SystemFile", "file://here.example/etc/passwd/", encoded, std::nullopt},
+        DirectoryCase{"DoubledSlashFile", "file://here.example//etc//passwd/", encoded,
                       std::nullopt}),
     [](auto const& info) { return std::string{info.param.name}; });
 

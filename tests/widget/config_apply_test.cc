@@ -31,6 +31,30 @@ protected:
         int cell_height() const { return int(vte_terminal_get_char_height(terminal->vte)); }
 };
 
+// Standard error goes to /dev/null while this lives: some reloads print
+// a thousand warning lines.
+class QuietStderr {
+public:
+        QuietStderr()
+        {
+                std::fflush(stderr);
+                auto null = open("/dev/null", O_WRONLY);
+                dup2(null, STDERR_FILENO);
+                close(null);
+        }
+        ~QuietStderr()
+        {
+                std::fflush(stderr);
+                dup2(m_saved, STDERR_FILENO);
+                close(m_saved);
+        }
+        QuietStderr(QuietStderr const&) = delete;
+        QuietStderr& operator=(QuietStderr const&) = delete;
+
+private:
+        int m_saved = dup(STDERR_FILENO);
+};
+
 // --- The report in the notification bar ----------------------------------
 
 TEST_F(ConfigApplyTest, CleanReloadReportsSuccessForThreeSecondsWithoutCloseButton)
@@ -115,6 +139,34 @@ TEST_F(ConfigApplyTest, ReloadReplacesTheReportAndItsTimer)
         EXPECT_FALSE(terminal->priv->infobar_timeout) << "warnings stay until dismissed";
         reload("[misc]\ncursor-shape=beam\n");
         EXPECT_EQ(bar_text(), "Configuration loaded successfully.");
+}
+
+// Whatever the file holds, the bar names the first twenty warnings, each
+// quoting a short part of its value, and counts the rest.
+TEST_F(ConfigApplyTest, TheReportInTheBarIsBoundedWhateverTheFileHolds)
+{
+        std::string text = "[misc]\ncursor-shape=" + std::string(3000, 'x') + "\n[open-with]\n";
+        for (int i = 0; i < 100; ++i)
+                text += "p" + std::to_string(i) + "=viewer\n";
+        text += "[unknown]\n";
+        for (int i = 0; i < 1000; ++i)
+                text += "k" + std::to_string(i) + "=1\n";
+        {
+                QuietStderr quiet;
+                reload(text, false);
+        }
+        auto shown = bar_text();
+        auto lines = std::vector<std::string>{};
+        for (size_t start = 0; start <= shown.size();) {
+                auto end = std::min(shown.find('\n', start), shown.size());
+                lines.push_back(shown.substr(start, end - start));
+                start = end + 1;
+        }
+        ASSERT_EQ(lines.size(), 22u) << shown;
+        EXPECT_EQ(lines[1], "• invalid cursor shape '" + std::string(200, 'x') +
+                                "…' in misc.cursor-shape");
+        EXPECT_EQ(lines[20], "• ignoring command in open-with.p18: missing '%'");
+        EXPECT_EQ(lines[21], "… and 82 more warnings");
 }
 
 // --- Scroll bar ----------------------------------------------------------
@@ -441,30 +493,6 @@ TEST_F(ConfigApplyTest, OpenWithNamesThatAreNotUtf8AreShownReadably)
                                           {"---", true},
                                           {"Open with foo\uFFFD\uFFFD" "bar", true}}));
 }
-
-// Standard error goes to /dev/null while this lives: the reloads below
-// would print a thousand warning lines.
-class QuietStderr {
-public:
-        QuietStderr()
-        {
-                std::fflush(stderr);
-                auto null = open("/dev/null", O_WRONLY);
-                dup2(null, STDERR_FILENO);
-                close(null);
-        }
-        ~QuietStderr()
-        {
-                std::fflush(stderr);
-                dup2(m_saved, STDERR_FILENO);
-                close(m_saved);
-        }
-        QuietStderr(QuietStderr const&) = delete;
-        QuietStderr& operator=(QuietStderr const&) = delete;
-
-private:
-        int m_saved = dup(STDERR_FILENO);
-};
 
 // A thousand reloads, warnings and clean ones by turns, leave the same menu,
 // the same references and no more memory in use than after the first few

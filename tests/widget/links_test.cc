@@ -13,7 +13,6 @@
 namespace {
 
 using EventPtr = Owned<GdkEvent, gdk_event_free>;
-using MallocPtr = Owned<char, ::free>;
 
 std::string data_path(const char* name)
 {
@@ -378,6 +377,27 @@ TEST_F(LinksTest, HoveringAHyperlinkShowsItReadably)
         EXPECT_FALSE(CharPtr{gtk_widget_get_tooltip_text(GTK_WIDGET(terminal->vte))});
 }
 
+// A link whose host cannot be shown in Unicode must still replace the
+// tooltip of the one before: a stale tooltip would name another address
+// than the one a click opens.
+TEST_F(LinksTest, EachHoveredLinkReplacesTheTooltipWhateverItsHost)
+{
+        const std::array<std::pair<const char*, const char*>, 3> links{{
+            {"https://bank.example/login", "https://bank.example/login"},
+            {"https://a.xn--nxa00q000s00006b.b@attacker.example/login",
+             "https://a.xn--nxa00q000s00006b.b@attacker.example/login"},
+            {"https://xn--bcher-kva.example/%FF%20", "https://bücher.example/%FF%20"},
+        }};
+        for (auto [uri, shown] : links) {
+                g_signal_emit_by_name(terminal->vte, "hyperlink-hover-uri-changed", uri,
+                                      nullptr);
+                auto tooltip = CharPtr{gtk_widget_get_tooltip_text(GTK_WIDGET(terminal->vte))};
+                ASSERT_TRUE(tooltip) << uri;
+                EXPECT_TRUE(g_utf8_validate(tooltip.get(), -1, nullptr)) << uri;
+                EXPECT_STREQ(tooltip.get(), shown);
+        }
+}
+
 TEST_F(LinksTest, OpenWithReplacesWholePercentArguments)
 {
         show_text(link_line);
@@ -549,10 +569,14 @@ TEST_P(DirectoryReportTest, BelievesOnlyThisHostsReports)
         testing::internal::CaptureStderr();
         EXPECT_EQ(get_working_directory(terminal), expected);
         open_terminal_here(terminal);
+        open_directory_here(terminal);
         auto records = wait_for_records(Recorders::get().spawned, 1);
+        auto launched = wait_for_records(Recorders::get().launched, 1);
         EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
         ASSERT_EQ(records.size(), 1u);
         EXPECT_EQ(records[0], Record{expected});
+        ASSERT_EQ(launched.size(), 1u);
+        EXPECT_EQ(launched[0].at(1), expected);
         EXPECT_FALSE(gtk_info_bar_get_revealed(terminal->infobar));
 }
 
@@ -571,7 +595,13 @@ INSTANTIATE_TEST_SUITE_P(
         ReportCase{"NoReport", "", true, false},
         // A program must not get a file of its choosing opened with its
         // default application by "Open directory".
-        ReportCase{"AFileIsNotADirectory", "file://HOSTDIR/file", true, false}),
+        ReportCase{"AFileIsNotADirectory", "file://HOSTDIR/file", true, false},
+        ReportCase{"AFileWithATrailingSlash", "file://HOSTDIR/file/", true, false},
+        ReportCase{"AFileWithADot", "file://HOSTDIR/file/.", true, false},
+        ReportCase{"ASystemFile", "file://HOST/etc/passwd/", true, false},
+        // Nothing to open there yet: the child's own directory is used.
+        ReportCase{"AMissingDirectory", "file://HOSTDIR/missing/", true, false},
+        ReportCase{"ResolvedBeforeUse", "file://HOSTDIR//a%20b/../a%20b/./", true, true, true}),
     [](auto const& info) { return std::string{info.param.name}; });
 
 } // namespace
