@@ -52,12 +52,9 @@ $(FUZZ_DIR)/links-fuzzer: tests/fuzz/links_fuzzer.cc src/input-logic.cc src/util
 	mkdir -p $(FUZZ_DIR)
 	clang++ $(FUZZ_FLAGS) $(filter %.cc,$^) $(FUZZ_LIBS) -o $@
 
-# The directory check lives beside the terminal's menus: the whole program
-# but its main function.
-$(FUZZ_DIR)/osc7-fuzzer: tests/fuzz/osc7_fuzzer.cc $(filter-out src/main.cc,$(wildcard src/*.cc)) \
-		$(FUZZ_HEADERS)
+$(FUZZ_DIR)/osc7-fuzzer: tests/fuzz/osc7_fuzzer.cc src/utils.cc $(FUZZ_HEADERS)
 	mkdir -p $(FUZZ_DIR)
-	clang++ $(FUZZ_FLAGS) $(filter %.cc,$^) $(FUZZ_LIBS) $$(pkg-config --libs libpcre2-8) -o $@
+	clang++ $(FUZZ_FLAGS) $(filter %.cc,$^) $(FUZZ_LIBS) -o $@
 
 # Each fuzzer runs for FUZZ_TIME seconds on a copy of its seed corpus, so
 # new inputs never land in the tree by accident; what a fuzzer finds is kept

@@ -178,9 +178,7 @@ static void open_with_action_free(gpointer action, GClosure*) noexcept
 
 static void add_open_with_item(Terminal* self, const OpenWithProgram& program)
 {
-        // Braces: clang before 16 (the fuzzers' compiler) cannot build an aggregate
-        // from parentheses.
-        auto action = std::make_unique<OpenWithAction>(OpenWithAction{share_ref(self), program});
+        auto action = std::make_unique<OpenWithAction>(share_ref(self), program);
         // The key file does not check its key names for UTF-8.
         auto name = CharPtr{g_utf8_make_valid(program.name.c_str(), -1)};
         auto label = CharPtr{g_strdup_printf(_("Open with %s"), name.get())};

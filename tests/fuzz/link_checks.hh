@@ -15,20 +15,28 @@
 
 namespace link_checks {
 
-// A host in the one form that all spellings of it share: escapes decoded,
-// brackets of an address dropped, an internationalised name in its ASCII
-// form, lower case, without the trailing dots of the root.
+// A host as written, in the one form that its spellings share: brackets of
+// an address dropped, each internationalised label in its ASCII form, lower
+// case, without the trailing dots of the root. Escapes stay: a tooltip that
+// shows one decoded shows another text than the link's.
 inline std::string comparable_host(std::string host)
 {
-        if (auto decoded = CharPtr{g_uri_unescape_string(host.c_str(), nullptr)})
-                host = decoded.get();
         if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
                 host = host.substr(1, host.size() - 2);
-        if (auto ascii = CharPtr{g_hostname_to_ascii(host.c_str())})
-                host = ascii.get();
         while (host.ends_with('.'))
                 host.pop_back();
-        return CharPtr{g_ascii_strdown(host.c_str(), -1)}.get();
+        // Label by label: one that has no ASCII form leaves the others theirs.
+        std::string comparable;
+        for (size_t start = 0;;) {
+                auto end = host.find('.', start);
+                auto label = host.substr(start, end - start);
+                auto ascii = CharPtr{g_hostname_to_ascii(label.c_str())};
+                comparable += CharPtr{g_ascii_strdown(ascii ? ascii.get() : label.c_str(), -1)}.get();
+                if (end == std::string::npos)
+                        return comparable;
+                comparable += '.';
+                start = end + 1;
+        }
 }
 
 // The host a person reads in `text`, a link of `scheme`: behind "scheme://"
@@ -43,8 +51,9 @@ inline std::optional<std::string> shown_host(std::string_view text, std::string_
         authority = authority.substr(0, authority.find_first_of("/?#"));
         if (auto at = authority.rfind('@'); at != std::string_view::npos)
                 authority.remove_prefix(at + 1);
-        if (authority.starts_with('['))
-                return std::string{authority.substr(0, authority.find(']') + 1)};
+        if (auto close = authority.find(']');
+            authority.starts_with('[') && close != std::string_view::npos)
+                return std::string{authority.substr(0, close + 1)};
         if (auto colon = authority.rfind(':'); colon != std::string_view::npos) {
                 auto port = authority.substr(colon + 1);
                 if (std::ranges::all_of(port, [](char c) { return g_ascii_isdigit(c); }))
@@ -62,23 +71,26 @@ inline std::optional<std::string> tooltip_fault(const std::string& link)
                 return "no tooltip for a link";
         if (!g_utf8_validate(text->c_str(), gssize(text->size()), nullptr))
                 return "tooltip is not UTF-8: " + *text;
-        // The host as written: escapes kept, no conversion.
+        // Only a link that GLib reads as having a host. Its host as written
+        // is taken by the same rule as the tooltip's: GLib ends the user
+        // information at the first "@" where browsers, like readers, take
+        // the last, and it writes raw bytes as escapes.
         auto uri = UriPtr{g_uri_parse(link.c_str(), GUriFlags(G_URI_FLAGS_ENCODED |
                                                               G_URI_FLAGS_NON_DNS),
                                       nullptr)};
         if (!uri || !g_uri_get_host(uri.get()) || !*g_uri_get_host(uri.get()))
                 return std::nullopt;
-        auto host = std::string{g_uri_get_host(uri.get())};
-        // GLib ends the user information at the first "@"; browsers, like
-        // readers, at the last.
-        if (auto at = host.rfind('@'); at != std::string::npos)
-                host.erase(0, at + 1);
+        auto host = shown_host(link, g_uri_get_scheme(uri.get()));
+        // Raw bytes that are not UTF-8 cannot be shown as written: for such
+        // a host only the rule above holds.
+        if (!host || !g_utf8_validate(host->c_str(), gssize(host->size()), nullptr))
+                return std::nullopt;
         auto shown = shown_host(*text, g_uri_get_scheme(uri.get()));
         if (!shown)
                 return "tooltip \"" + *text + "\" does not start with the link's scheme";
-        if (comparable_host(*shown) != comparable_host(host))
+        if (comparable_host(*shown) != comparable_host(*host))
                 return "tooltip \"" + *text + "\" shows host \"" + *shown +
-                       "\", the link names \"" + host + "\"";
+                       "\", the link names \"" + *host + "\"";
         return std::nullopt;
 }
 

@@ -4,7 +4,7 @@
 // fuzzer and the unit tests that replay its corpus.
 #pragma once
 
-#include "terminal-private.hh"
+#include "utils.hh"
 
 #include <sys/stat.h>
 
@@ -35,7 +35,7 @@ inline std::optional<std::string> report_fault(std::string_view report)
         auto uri = parsed_report(report);
         if (!uri)
                 return std::nullopt;
-        auto directory = trusted_directory(uri.get(), hostname);
+        auto directory = Utils::trusted_directory(uri.get(), hostname);
         if (!directory)
                 return std::nullopt;
         auto const& path = *directory;

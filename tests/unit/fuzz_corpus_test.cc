@@ -1,8 +1,10 @@
 // Replays the fuzzers' corpora with the normal build, so the inputs that
-// once broke the reader, a tooltip or a paste stay covered by every test run.
+// once broke the reader, a tooltip, a paste or the directory check stay
+// covered by every test run.
 #include "config.hh"
 #include "config_files.hh"
 #include "link_checks.hh"
+#include "osc7_checks.hh"
 
 #include <pango/pango.h>
 #include <gtest/gtest.h>
@@ -70,6 +72,14 @@ TEST(FuzzCorpus, LinksShowTheirHostAndDroppedNamesStayOneWord)
         ASSERT_GE(files.size(), 5u) << "link corpus not found; is TEST_SRCDIR set?";
         for (auto const& path : files)
                 EXPECT_EQ(link_checks::input_fault(file_text(path)), std::nullopt) << path;
+}
+
+TEST(FuzzCorpus, BelievedDirectoryReportsNameExistingDirectories)
+{
+        auto files = corpus_files("osc7-corpus");
+        ASSERT_GE(files.size(), 5u) << "directory report corpus not found; is TEST_SRCDIR set?";
+        for (auto const& path : files)
+                EXPECT_EQ(osc7_checks::report_fault(file_text(path)), std::nullopt) << path;
 }
 
 } // namespace
