@@ -4,10 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstdio>
 #include <string_view>
+#include <utility>
 
 std::optional<std::string> optional_string(const char* text)
 {
@@ -93,6 +95,14 @@ bool readable_label(const char* label)
         return true;
 }
 
+// A label's Unicode form names the same host only when it converts back to
+// the label: an empty "xn--" label decodes to nothing, which would hide it.
+bool names_label(const char* unicode, const std::string& label)
+{
+        auto ascii = CharPtr{g_hostname_to_ascii(unicode)};
+        return ascii && g_ascii_strcasecmp(ascii.get(), label.c_str()) == 0;
+}
+
 // Each label on its own, so that one that cannot be shown in Unicode stays
 // as written without hiding the others.
 std::string readable_host(std::string_view host)
@@ -102,12 +112,29 @@ std::string readable_host(std::string_view host)
                 auto end = host.find('.', start);
                 auto label = std::string{host.substr(start, end - start)};
                 auto unicode = CharPtr{g_hostname_to_unicode(label.c_str())};
-                shown += unicode && readable_label(unicode.get()) ? unicode.get() : label;
+                shown += unicode && readable_label(unicode.get()) &&
+                                 names_label(unicode.get(), label)
+                             ? unicode.get()
+                             : label;
                 if (end == std::string_view::npos)
                         return shown;
                 shown += '.';
                 start = end + 1;
         }
+}
+
+// Where the authority (user information, host and port) of "scheme://..."
+// begins and ends: behind "//", up to the first "/", "?" or "#".
+std::optional<std::pair<size_t, size_t>> authority_of(std::string_view link)
+{
+        auto separator = link.find("://");
+        if (separator == std::string_view::npos || separator == 0 || !g_ascii_isalpha(link[0]))
+                return std::nullopt;
+        for (auto c : link.substr(0, separator))
+                if (!g_ascii_isalnum(c) && c != '+' && c != '-' && c != '.')
+                        return std::nullopt;
+        auto start = separator + 3;
+        return std::pair{start, std::min(link.find_first_of("/?#", start), link.size())};
 }
 
 } // namespace
@@ -122,32 +149,33 @@ std::optional<std::string> Utils::display_uri(const char* uri)
         // refuse the tooltip and keep showing the previous link's. Such a
         // link is shown as it was written.
         auto unescaped = CharPtr{g_uri_unescape_string(uri, nullptr)};
-        auto text = std::string{
-            unescaped && g_utf8_validate(unescaped.get(), -1, nullptr)
-                ? unescaped.get()
-                : CharPtr{g_utf8_make_valid(uri, -1)}.get()};
+        auto decodes = unescaped && g_utf8_validate(unescaped.get(), -1, nullptr);
+        auto readable = [decodes](std::string_view raw) {
+                auto part = std::string{raw};
+                if (decodes)
+                        if (auto text = CharPtr{g_uri_unescape_string(part.c_str(), nullptr)})
+                                return std::string{text.get()};
+                return std::string{CharPtr{g_utf8_make_valid(part.c_str(), -1)}.get()};
+        };
 
+        auto link = std::string_view{uri};
+        auto authority = authority_of(link);
+        if (!authority)
+                return readable(link);
+
+        // The authority stays as written: decoded, an escaped "/", "?", "#"
+        // or "@" would make another host the one a person reads.
+        auto [start, end] = *authority;
+        auto written = std::string{
+            CharPtr{g_utf8_make_valid(link.data() + start, gssize(end - start))}.get()};
         constexpr std::array schemes{"ftp://", "gopher://", "http://",
                                      "https://", "rtmp://"};
         auto has_scheme = false;
         for (auto scheme : schemes)
-                if (std::string_view{text}.starts_with(scheme))
+                if (link.starts_with(scheme))
                         has_scheme = true;
-        if (!has_scheme)
-                return text;
-
-        // The host runs from just behind "//" to the next slash, so user
-        // information and a port stay part of it.
-        auto start = text.find('/') + 2;
-        auto end = text.find('/', start);
-        if (end == std::string::npos)
-                end = text.size();
-        auto host = text.substr(start, end - start);
-
-        auto shown = readable_host(host);
-        if (shown == host)
-                return text;
-        return text.substr(0, start) + shown + text.substr(end);
+        return std::string{link.substr(0, start)} +
+               (has_scheme ? readable_host(written) : written) + readable(link.substr(end));
 }
 
 namespace {
