@@ -34,7 +34,8 @@ $(ASAN_BUILD)/build.ninja: | deps
 test-asan: deps $(ASAN_BUILD)/build.ninja
 	ninja -C $(ASAN_BUILD)
 	G_SLICE=always-malloc \
-	ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
+	ASAN_OPTIONS=detect_leaks=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	meson test -C $(ASAN_BUILD) --print-errorlogs
 
