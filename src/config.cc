@@ -44,6 +44,11 @@ std::vector<std::string> Config::get_warnings() const
         return m_reader.get_warnings();
 }
 
+size_t Config::warning_count() const
+{
+        return m_reader.warning_count();
+}
+
 // The XDG base directory rules ignore an XDG_CONFIG_HOME that is not an
 // absolute path, which would name a directory below wherever the program
 // happens to be started, chosen by whoever can write there; some GLib

@@ -25,6 +25,9 @@ public:
         // Each line is "• " and the markup-escaped message, in the order
         // the problems were found.
         std::vector<std::string> get_warnings() const;
+        // How many warnings there were, including those left out of
+        // get_warnings() and standard error.
+        size_t warning_count() const;
 
         // The file that Config() reads.
         static std::string default_path();

@@ -71,6 +71,9 @@ constexpr size_t max_quoted_chars = 200;
 constexpr size_t max_warning_chars = 1000;
 // The report of unknown and duplicate keys names this many.
 constexpr size_t max_listed_keys = 20;
+// Warnings kept and printed; any more are only counted. Formatting,
+// printing and keeping each of 100 000 would hold a reload for a second.
+constexpr size_t max_kept_warnings = 100;
 
 // A bounded, single-line quotation: control characters (a value's newlines,
 // say, or an escape sequence meant for the terminal that shows standard
@@ -162,15 +165,16 @@ std::string_view trim(std::string_view text)
         return text;
 }
 
-// Every group and key whose value holds a NUL byte, found as the key file
-// finds groups and keys in the same bytes: it cuts such a value short at
-// the NUL without a word. Of a key given more than once, only the last
-// occurrence counts, as only that is read.
-std::unordered_map<std::string, std::unordered_set<std::string>>
-values_with_nul(std::string_view data)
+// Every group and key whose value holds a NUL byte or is longer than any
+// valid one, found as the key file finds groups and keys in the same bytes.
+// The key file would cut a value short at its NUL without a word. Of a key
+// given more than once, only the last occurrence counts, as only that one
+// is read.
+std::unordered_map<std::string, std::unordered_map<std::string, UnusableValue>>
+unusable_values(std::string_view data)
 {
-        std::unordered_map<std::string, std::unordered_set<std::string>> found;
-        if (data.find('\0') == std::string_view::npos)
+        std::unordered_map<std::string, std::unordered_map<std::string, UnusableValue>> found;
+        if (data.size() <= max_value_bytes && data.find('\0') == std::string_view::npos)
                 return found;
         std::string group;
         for (size_t start = 0; start < data.size();) {
@@ -180,7 +184,8 @@ values_with_nul(std::string_view data)
                 if (line.ends_with('\r'))
                         line.remove_suffix(1);
                 // What the key file's parser sees of the line.
-                auto seen = trim(line.substr(0, line.find('\0')));
+                auto nul = line.find('\0');
+                auto seen = trim(line.substr(0, nul));
                 if (seen.starts_with('#'))
                         continue;
                 if (auto close = seen.find(']');
@@ -196,16 +201,27 @@ values_with_nul(std::string_view data)
                 auto equals = seen.find('=');
                 if (equals == std::string_view::npos)
                         continue;
-                auto key = std::string{trim(seen.substr(0, equals))};
-                if (line.find('\0') != std::string_view::npos)
-                        found[group].insert(key);
+                auto problem = nul != std::string_view::npos ? UnusableValue::holds_nul
+                               : trim(seen.substr(equals + 1)).size() > max_value_bytes
+                                   ? UnusableValue::too_long
+                                   : UnusableValue::none;
+                if (problem != UnusableValue::none)
+                        found[group][std::string{trim(seen.substr(0, equals))}] = problem;
                 else if (auto keys = found.find(group); keys != found.end())
-                        keys->second.erase(key);
+                        keys->second.erase(std::string{trim(seen.substr(0, equals))});
         }
         return found;
 }
 
 } // namespace
+
+std::string left_out_warnings(size_t count)
+{
+        /* Translators: the number of warnings not shown. */
+        return printf_string(g_dngettext(GETTEXT_PACKAGE, "… and %lu more warning",
+                                         "… and %lu more warnings", count),
+                             static_cast<unsigned long>(count));
+}
 
 ConfigReader::ConfigReader(const std::string& path) : m_key_file{g_key_file_new()}
 {
@@ -213,7 +229,7 @@ ConfigReader::ConfigReader(const std::string& path) : m_key_file{g_key_file_new(
         auto data = read_file(path, error.out());
         if (data && g_key_file_load_from_data(m_key_file.get(), data->data(), data->size(),
                                               G_KEY_FILE_NONE, error.out())) {
-                m_nul_values = values_with_nul(*data);
+                m_unusable = unusable_values(*data);
                 return;
         }
         if (error.matches(G_FILE_ERROR, G_FILE_ERROR_NOENT))
@@ -236,30 +252,46 @@ void ConfigReader::append_warning(const std::string& message)
 
 bool ConfigReader::refuse_value(const std::string& group, const std::string& key)
 {
-        if (!g_key_file_has_key(m_key_file.get(), group.c_str(), key.c_str(), nullptr))
+        auto keys = m_unusable.find(group);
+        if (keys == m_unusable.end())
                 return false;
-        if (auto keys = m_nul_values.find(group);
-            keys != m_nul_values.end() && keys->second.contains(key)) {
-                /* Translators: the group, then the key. */
-                append_warning(printf_string(_("ignoring %s.%s: its value holds a NUL byte"),
-                                             quoted(group).c_str(), quoted(key).c_str()));
-                return true;
-        }
-        auto value = CharPtr{
-            g_key_file_get_value(m_key_file.get(), group.c_str(), key.c_str(), nullptr)};
-        if (value && std::strlen(value.get()) > max_value_bytes) {
-                /* Translators: the group, the key, then a number of bytes. */
-                append_warning(printf_string(
-                    _("ignoring %s.%s: its value is longer than %d bytes"),
-                    quoted(group).c_str(), quoted(key).c_str(), int(max_value_bytes)));
-                return true;
-        }
-        return false;
+        auto problem = keys->second.find(key);
+        if (problem == keys->second.end() ||
+            !g_key_file_has_key(m_key_file.get(), group.c_str(), key.c_str(), nullptr))
+                return false;
+        if (problem->second == UnusableValue::holds_nul)
+                warn([&] {
+                        /* Translators: the group, then the key. */
+                        return printf_string(_("ignoring %s.%s: its value holds a NUL byte"),
+                                             quoted(group).c_str(), quoted(key).c_str());
+                });
+        else
+                warn([&] {
+                        /* Translators: the group, the key, then a number of bytes. */
+                        auto format = _("ignoring %s.%s: its value is longer than %d bytes");
+                        return printf_string(format, quoted(group).c_str(), quoted(key).c_str(),
+                                             int(max_value_bytes));
+                });
+        return true;
 }
 
 std::vector<std::string> ConfigReader::get_warnings() const
 {
         return m_warnings;
+}
+
+size_t ConfigReader::warning_count() const
+{
+        return m_warnings.size() + m_left_out;
+}
+
+template<typename F>
+void ConfigReader::warn(F&& message)
+{
+        if (m_warnings.size() < max_kept_warnings)
+                append_warning(message());
+        else
+                ++m_left_out;
 }
 
 // --- The consuming read ----------------------------------------------------
@@ -390,7 +422,7 @@ void ConfigReader::handle_key_file_error(const GError* error,
                 break;
         }
         case G_KEY_FILE_ERROR_UNKNOWN_ENCODING:
-                append_warning(error->message);
+                warn([&] { return std::string{error->message}; });
                 break;
         default:
                 break;
@@ -458,9 +490,11 @@ std::optional<GdkRGBA> ConfigReader::read_colour(const std::string& group,
         if (gdk_rgba_parse(&colour, text->c_str()))
                 return colour;
 
-        /* Translators: the value as written, then the group and the key. */
-        append_warning(printf_string(_("invalid colour '%s' in %s.%s"), quoted(*text).c_str(),
-                                     quoted(group).c_str(), quoted(key).c_str()));
+        warn([&] {
+                /* Translators: the value as written, then the group and the key. */
+                return printf_string(_("invalid colour '%s' in %s.%s"), quoted(*text).c_str(),
+                                     quoted(group).c_str(), quoted(key).c_str());
+        });
         GdkRGBA fallback{};
         if (def && gdk_rgba_parse(&fallback, def->c_str()))
                 return fallback;
@@ -478,8 +512,10 @@ T ConfigReader::read_word(const std::string& group, const std::string& key,
         for (auto [word, value] : words)
                 if (*text == word)
                         return value;
-        append_warning(printf_string(message, quoted(*text).c_str(), quoted(group).c_str(),
-                                     quoted(key).c_str()));
+        warn([&] {
+                return printf_string(message, quoted(*text).c_str(), quoted(group).c_str(),
+                                     quoted(key).c_str());
+        });
         return fallback;
 }
 
@@ -523,6 +559,14 @@ ConfigReader::read_open_with(const std::vector<OpenWithProgram>& def)
                 return {};
         }
 
+        // Looked up once: a group can hold any number of bad entries.
+        /* Translators: the program's name, then the shell parser's
+         * explanation. */
+        auto malformed = _("ignoring open-with.%s due to malformed command: %s");
+        /* Translators: the program's name; '%' is the argument that the link
+         * replaces. */
+        auto missing = _("ignoring command in open-with.%s: missing '%%'");
+
         std::vector<OpenWithProgram> programs;
         programs.reserve(keys->size());
         m_consumed[open_with_group].reserve(keys->size());
@@ -540,19 +584,14 @@ ConfigReader::read_open_with(const std::vector<OpenWithProgram>& def)
                                 log_unexpected_error(error.get(), __FILE__, __LINE__);
                                 return {};
                         }
-                        /* Translators: the program's name, then the shell
-                         * parser's explanation. */
-                        append_warning(printf_string(
-                            _("ignoring open-with.%s due to malformed command: %s"),
-                            quoted(key).c_str(), error.message()));
+                        warn([&] {
+                                return printf_string(malformed, quoted(key).c_str(),
+                                                     error.message());
+                        });
                         continue;
                 }
                 if (!has_placeholder(*argv)) {
-                        /* Translators: the program's name; '%' is the
-                         * argument that the link replaces. */
-                        append_warning(printf_string(
-                            _("ignoring command in open-with.%s: missing '%%'"),
-                            quoted(key).c_str()));
+                        warn([&] { return printf_string(missing, quoted(key).c_str()); });
                         continue;
                 }
                 programs.push_back({key, std::move(*argv)});
@@ -564,6 +603,10 @@ ConfigReader::read_open_with(const std::vector<OpenWithProgram>& def)
 
 void ConfigReader::log_unknown_keys()
 {
+        // Last but for the report below, which always comes.
+        if (m_left_out)
+                warning(left_out_warnings(m_left_out).c_str());
+
         // A file can hold any number of them: the first few are named, the
         // rest counted.
         std::vector<std::string> items;

@@ -20,6 +20,9 @@
 #include <utility>
 #include <vector>
 
+// Why a value in the file is not read.
+enum class UnusableValue { none, holds_nul, too_long };
+
 struct OpenWithProgram {
         std::string name;
         std::vector<std::string> argv;
@@ -35,6 +38,8 @@ public:
 
         void append_warning(const std::string& message);
         std::vector<std::string> get_warnings() const;
+        // The warnings kept and those only counted (see warn()).
+        size_t warning_count() const;
         void log_unknown_keys();
 
         std::optional<std::string> read_string(const std::string& group,
@@ -70,6 +75,11 @@ private:
                     const std::string& def, Words<T> words, T fallback,
                     const char* message);
 
+        // Appends the warning `message()` makes, or only counts it once
+        // enough are kept: a file can cause any number.
+        template<typename F>
+        void warn(F&& message);
+
         // Warns about a value nobody should read: one that holds a NUL byte
         // (the key file would cut it short) or is longer than any valid one.
         bool refuse_value(const std::string& group, const std::string& key);
@@ -104,7 +114,12 @@ private:
         std::unordered_map<std::string, std::unordered_set<std::string>> m_consumed;
         // Every key of a group as the key file lists it, once asked for.
         std::unordered_map<std::string, std::vector<std::string>> m_listings;
-        // Groups and keys whose value in the file holds a NUL byte.
-        std::unordered_map<std::string, std::unordered_set<std::string>> m_nul_values;
+        // Groups and keys whose value in the file is not to be read.
+        std::unordered_map<std::string, std::unordered_map<std::string, UnusableValue>>
+            m_unusable;
         std::vector<std::string> m_warnings;
+        size_t m_left_out = 0;
 };
+
+// "… and N more warnings", translated.
+std::string left_out_warnings(size_t count);

@@ -206,7 +206,7 @@ static void rebuild_open_with_items(Terminal* self, const Config& config)
 constexpr size_t bar_max_warnings = 20;
 constexpr size_t bar_max_bytes = 4000;
 
-static std::string warnings_report(const std::vector<std::string>& warnings)
+static std::string warnings_report(const std::vector<std::string>& warnings, size_t count)
 {
         auto header = CharPtr{g_strdup_printf(
             "<b>%s</b>\n", _("Configuration loaded with warnings:"))};
@@ -222,14 +222,8 @@ static std::string warnings_report(const std::vector<std::string>& warnings)
                 text += line;
                 bytes += line.size();
         }
-        if (auto rest = warnings.size() - shown) {
-                /* Translators: the number of warnings not shown in the bar. */
-                auto more = CharPtr{g_strdup_printf(
-                    g_dngettext(GETTEXT_PACKAGE, "… and %lu more warning",
-                                "… and %lu more warnings", rest),
-                    static_cast<unsigned long>(rest))};
-                text += '\n' + escape_markup(more.get());
-        }
+        if (count > shown)
+                text += '\n' + escape_markup(left_out_warnings(count - shown));
         return text;
 }
 
@@ -237,7 +231,8 @@ static void report_load(Terminal* self, const Config& config, bool notify)
 {
         auto warnings = config.get_warnings();
         if (!warnings.empty()) {
-                infobar_show(self, warnings_report(warnings).c_str(), GTK_MESSAGE_WARNING,
+                infobar_show(self, warnings_report(warnings, config.warning_count()).c_str(),
+                             GTK_MESSAGE_WARNING,
                              std::nullopt);
         } else if (notify) {
                 infobar_show(self, _("Configuration loaded successfully."),

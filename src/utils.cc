@@ -47,12 +47,34 @@ std::optional<std::vector<std::string>> shell_split(std::string_view command,
 
 std::string escape_markup(std::string_view text)
 {
-        auto valid = CharPtr{g_utf8_make_valid(text.data(), gssize(text.size()))};
-        return CharPtr{g_markup_escape_text(valid.get(), -1)}.get();
+        // Plain ASCII, the common case, is escaped here; anything else goes
+        // through GLib, which also writes control characters as references.
+        std::string escaped;
+        escaped.reserve(text.size());
+        for (unsigned char c : text) {
+                switch (c) {
+                case '&': escaped += "&amp;"; break;
+                case '<': escaped += "&lt;"; break;
+                case '>': escaped += "&gt;"; break;
+                case '\'': escaped += "&apos;"; break;
+                case '"': escaped += "&quot;"; break;
+                default:
+                        if (c >= 0x7f || (c < 0x20 && c != '\t' && c != '\n' && c != '\r')) {
+                                auto valid = CharPtr{
+                                    g_utf8_make_valid(text.data(), gssize(text.size()))};
+                                return CharPtr{g_markup_escape_text(valid.get(), -1)}.get();
+                        }
+                        escaped += char(c);
+                }
+        }
+        return escaped;
 }
 
 std::string abbreviate(std::string_view text, size_t max_chars)
 {
+        // No character takes less than a byte.
+        if (text.size() <= max_chars)
+                return std::string{text};
         size_t chars = 0;
         for (size_t i = 0; i < text.size(); ++i) {
                 // Every byte but a continuation byte starts a character.
@@ -67,7 +89,9 @@ std::string abbreviate(std::string_view text, size_t max_chars)
 void warning(const char* message)
 {
         g_return_if_fail(message != NULL);
-        std::fprintf(stderr, "%s: %s\n", "brackenfold", message);
+        // One write for the whole line, however many warnings come.
+        auto line = std::string{"brackenfold: "}.append(message).append("\n");
+        std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
 std::string Utils::get_shell()

@@ -414,6 +414,37 @@ TEST(ConfigReaderWarnings, AWarningIsAtMostAThousandCharacters)
         EXPECT_EQ(warnings, bullets({bounded}));
 }
 
+// However many problems a file has, a hundred warnings are kept and
+// printed and the rest counted; the report of leftover keys still comes,
+// last.
+TEST(ConfigReaderWarnings, AHundredAreKeptAndTheRestCounted)
+{
+        std::string text = "[open-with]\n";
+        for (int i = 0; i < 150; ++i)
+                text += "p" + std::to_string(i) + "=viewer\n";
+        text += "[g]\nleft=1\n";
+        ConfigFile file;
+        file.write(text);
+        std::vector<std::string> warnings;
+        size_t count = 0;
+        auto out = stderr_of([&] {
+                ConfigReader reader{file.path()};
+                reader.read_open_with({});
+                reader.log_unknown_keys();
+                warnings = reader.get_warnings();
+                count = reader.warning_count();
+        });
+        std::vector<std::string> kept;
+        for (int i = 0; i < 100; ++i)
+                kept.push_back("ignoring command in open-with.p" + std::to_string(i) +
+                               ": missing '%'");
+        kept.push_back("unknown or duplicate key in config: g.left");
+        EXPECT_EQ(warnings, bullets(kept));
+        EXPECT_EQ(count, 151u);
+        kept.insert(kept.end() - 1, "… and 50 more warnings");
+        EXPECT_EQ(out, printed(kept));
+}
+
 struct LeftoverCase {
         size_t keys;
         std::string listed_after_20; // what follows the twentieth key
