@@ -109,13 +109,20 @@ namespace {
 // conversion can yield bytes that are not UTF-8 (GTK then refuses the
 // tooltip and keeps showing the previous link's) or invisible characters
 // such as direction overrides, which would reorder what the tooltip shows.
+// Nor may it hold a character that ends a host where a person reads the
+// link: xn--bch@r-kva decodes to "büch@r", which would show "r.de" as the
+// host of a link to r-kva.de.
 bool readable_label(const char* label)
 {
         if (!g_utf8_validate(label, -1, nullptr))
                 return false;
-        for (auto p = label; *p; p = g_utf8_next_char(p))
-                if (!g_unichar_isgraph(g_utf8_get_char(p)))
+        constexpr std::string_view delimiters = "@:/?#[]\\";
+        for (auto p = label; *p; p = g_utf8_next_char(p)) {
+                auto c = g_utf8_get_char(p);
+                if (!g_unichar_isgraph(c) || (c < 0x80 && delimiters.find(char(c)) !=
+                                                             std::string_view::npos))
                         return false;
+        }
         return true;
 }
 

@@ -90,12 +90,16 @@ INSTANTIATE_TEST_SUITE_P(
         // (GLib's conversion writes a label's escapes in lower case.)
         DisplayCase{"EscapedSlashInUserInformation",
                     "https://bank.example%2F@attacker.example/a%20b",
-                    "https://bank.example%2f@attacker.example/a b"},
+                    "https://bank.example%2F@attacker.example/a b"},
         DisplayCase{"EscapedQuestionMarkInHost",
                     "https://bank.example%3F.attacker.example/",
                     "https://bank.example%3f.attacker.example/"},
         DisplayCase{"EscapedAtInHostOfOtherScheme", "ssh://bank.example%40attacker.example/",
                     "ssh://bank.example%40attacker.example/"},
+        // A label whose Unicode form holds an "@" would move the host a
+        // person reads (to "r.de" here): shown as written.
+        DisplayCase{"EncodedLabelDecodingToAnAt", "ftp://user:pw@www.xn--bch@r-kva.de:21/p",
+                    "ftp://user:pw@www.xn--bch@r-kva.de:21/p"},
         // An empty encoded label decodes to nothing: shown as written.
         DisplayCase{"EmptyEncodedLabel", "https://xn--.xn--bcher-kva.de/",
                     "https://xn--.bücher.de/"}),
