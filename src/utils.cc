@@ -37,92 +37,9 @@ std::vector<char*> vector_to_argv(const std::vector<std::string>& v)
         return argv;
 }
 
-// g_shell_parse_argv builds every argument char by char and unquotes it
-// again, which dominates loading a long open-with group. Commands made of
-// plain words, 'single-quoted' text and "double-quoted" text without
-// backslashes follow simple rules: blanks separate arguments, quotes are
-// dropped, everything else is literal. Backslashes, newlines, comments and
-// unterminated quotes have rules (and error texts) of their own, so such a
-// command, like one with nothing in it, goes to GLib.
-namespace {
-
-enum class CharClass : unsigned char { plain, blank, quote, special };
-
-constexpr auto char_classes = [] {
-        std::array<CharClass, 256> classes{};
-        classes[' '] = classes['\t'] = CharClass::blank;
-        classes['\''] = classes['"'] = CharClass::quote;
-        classes['\\'] = classes['\n'] = classes['#'] = classes['\0'] = CharClass::special;
-        return classes;
-}();
-
-// Appends the argument that starts at `pos` to `argv` and moves `pos` to
-// its end; false when the rules above do not cover it.
-bool append_argument(std::string_view command, size_t& pos, std::vector<std::string>& argv)
-{
-        // Built piece by piece only once a quote turns up.
-        std::string* pieces = nullptr;
-        auto run = pos;
-        auto i = pos;
-        for (; i < command.size(); ++i) {
-                auto c = command[i];
-                auto kind = char_classes[static_cast<unsigned char>(c)];
-                if (kind == CharClass::plain)
-                        continue;
-                if (kind == CharClass::blank)
-                        break;
-                if (kind == CharClass::special) {
-                        // A '#' inside a word is literal; one that starts a
-                        // word after a space, or the command, starts a comment.
-                        if (c == '#' && i > 0 && command[i - 1] != ' ')
-                                continue;
-                        return false;
-                }
-                auto close = command.find(c, i + 1);
-                if (close == std::string_view::npos)
-                        return false;
-                auto quoted = command.substr(i + 1, close - i - 1);
-                if (quoted.find('\0') != std::string_view::npos ||
-                    (c == '"' && quoted.find('\\') != std::string_view::npos))
-                        return false;
-                if (!pieces)
-                        pieces = &argv.emplace_back();
-                pieces->append(command.substr(run, i - run)).append(quoted);
-                i = close;
-                run = close + 1;
-        }
-        if (pieces)
-                pieces->append(command.substr(run, i - run));
-        else
-                argv.emplace_back(command.substr(run, i - run));
-        pos = i;
-        return true;
-}
-
-std::optional<std::vector<std::string>> split_simple(std::string_view command)
-{
-        std::vector<std::string> argv;
-        // Enough for the usual "program --option %" without growing.
-        argv.reserve(4);
-        for (size_t pos = 0; pos < command.size();) {
-                if (char_classes[static_cast<unsigned char>(command[pos])] == CharClass::blank)
-                        ++pos;
-                else if (!append_argument(command, pos, argv))
-                        return std::nullopt;
-        }
-        if (argv.empty())
-                return std::nullopt;
-        return argv;
-}
-
-} // namespace
-
 std::optional<std::vector<std::string>> shell_split(std::string_view command,
                                                     GError** error)
 {
-        if (auto argv = split_simple(command))
-                return argv;
-
         char** argv = nullptr;
         if (!g_shell_parse_argv(std::string{command}.c_str(), nullptr, &argv, error))
                 return std::nullopt;
@@ -193,14 +110,29 @@ namespace {
 // conversion can yield bytes that are not UTF-8 (GTK then refuses the
 // tooltip and keeps showing the previous link's) or invisible characters
 // such as direction overrides, which would reorder what the tooltip shows.
+// Nor may it hold a character that ends a host where a person reads the
+// link: xn--bch@r-kva decodes to "büch@r", which would show "r.de" as the
+// host of a link to r-kva.de.
 bool readable_label(const char* label)
 {
         if (!g_utf8_validate(label, -1, nullptr))
                 return false;
-        for (auto p = label; *p; p = g_utf8_next_char(p))
-                if (!g_unichar_isgraph(g_utf8_get_char(p)))
+        constexpr std::string_view delimiters = "@:/?#[]\\";
+        for (auto p = label; *p; p = g_utf8_next_char(p)) {
+                auto c = g_utf8_get_char(p);
+                if (!g_unichar_isgraph(c) || (c < 0x80 && delimiters.find(char(c)) !=
+                                                             std::string_view::npos))
                         return false;
+        }
         return true;
+}
+
+// A label's Unicode form names the same host only when it converts back to
+// the label: an empty "xn--" label decodes to nothing, which would hide it.
+bool names_label(const char* unicode, const std::string& label)
+{
+        auto ascii = CharPtr{g_hostname_to_ascii(unicode)};
+        return ascii && g_ascii_strcasecmp(ascii.get(), label.c_str()) == 0;
 }
 
 // Each label on its own, so that one that cannot be shown in Unicode stays
@@ -212,12 +144,29 @@ std::string readable_host(std::string_view host)
                 auto end = host.find('.', start);
                 auto label = std::string{host.substr(start, end - start)};
                 auto unicode = CharPtr{g_hostname_to_unicode(label.c_str())};
-                shown += unicode && readable_label(unicode.get()) ? unicode.get() : label;
+                shown += unicode && readable_label(unicode.get()) &&
+                                 names_label(unicode.get(), label)
+                             ? unicode.get()
+                             : label;
                 if (end == std::string_view::npos)
                         return shown;
                 shown += '.';
                 start = end + 1;
         }
+}
+
+// Where the authority (user information, host and port) of "scheme://..."
+// begins and ends: behind "//", up to the first "/", "?" or "#".
+std::optional<std::pair<size_t, size_t>> authority_of(std::string_view link)
+{
+        auto separator = link.find("://");
+        if (separator == std::string_view::npos || separator == 0 || !g_ascii_isalpha(link[0]))
+                return std::nullopt;
+        for (auto c : link.substr(0, separator))
+                if (!g_ascii_isalnum(c) && c != '+' && c != '-' && c != '.')
+                        return std::nullopt;
+        auto start = separator + 3;
+        return std::pair{start, std::min(link.find_first_of("/?#", start), link.size())};
 }
 
 } // namespace
@@ -232,32 +181,33 @@ std::optional<std::string> Utils::display_uri(const char* uri)
         // refuse the tooltip and keep showing the previous link's. Such a
         // link is shown as it was written.
         auto unescaped = CharPtr{g_uri_unescape_string(uri, nullptr)};
-        auto text = std::string{
-            unescaped && g_utf8_validate(unescaped.get(), -1, nullptr)
-                ? unescaped.get()
-                : CharPtr{g_utf8_make_valid(uri, -1)}.get()};
+        auto decodes = unescaped && g_utf8_validate(unescaped.get(), -1, nullptr);
+        auto readable = [decodes](std::string_view raw) {
+                auto part = std::string{raw};
+                if (decodes)
+                        if (auto text = CharPtr{g_uri_unescape_string(part.c_str(), nullptr)})
+                                return std::string{text.get()};
+                return std::string{CharPtr{g_utf8_make_valid(part.c_str(), -1)}.get()};
+        };
 
+        auto link = std::string_view{uri};
+        auto authority = authority_of(link);
+        if (!authority)
+                return readable(link);
+
+        // The authority stays as written: decoded, an escaped "/", "?", "#"
+        // or "@" would make another host the one a person reads.
+        auto [start, end] = *authority;
+        auto written = std::string{
+            CharPtr{g_utf8_make_valid(link.data() + start, gssize(end - start))}.get()};
         constexpr std::array schemes{"ftp://", "gopher://", "http://",
                                      "https://", "rtmp://"};
         auto has_scheme = false;
         for (auto scheme : schemes)
-                if (std::string_view{text}.starts_with(scheme))
+                if (link.starts_with(scheme))
                         has_scheme = true;
-        if (!has_scheme)
-                return text;
-
-        // The host runs from just behind "//" to the next slash, so user
-        // information and a port stay part of it.
-        auto start = text.find('/') + 2;
-        auto end = text.find('/', start);
-        if (end == std::string::npos)
-                end = text.size();
-        auto host = text.substr(start, end - start);
-
-        auto shown = readable_host(host);
-        if (shown == host)
-                return text;
-        return text.substr(0, start) + shown + text.substr(end);
+        return std::string{link.substr(0, start)} +
+               (has_scheme ? readable_host(written) : written) + readable(link.substr(end));
 }
 
 namespace {

@@ -1,22 +1,26 @@
 // SPDX-License-Identifier: BSD-2-Clause
-// Replays the fuzzer's seed corpus through the model with the normal build,
-// so the inputs that once broke the reader stay covered by every test run.
+// Replays the fuzzers' corpora with the normal build, so the inputs that
+// once broke the reader, a tooltip, a paste or the directory check stay
+// covered by every test run.
 #include "config.hh"
 #include "config_files.hh"
+#include "link_checks.hh"
+#include "osc7_checks.hh"
 
 #include <pango/pango.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace {
 
-std::vector<std::string> corpus_files()
+std::vector<std::string> corpus_files(const char* corpus)
 {
         auto srcdir = g_getenv("TEST_SRCDIR");
-        auto dir_path = std::string{srcdir ? srcdir : "tests"} + "/fuzz/corpus";
+        auto dir_path = std::string{srcdir ? srcdir : "tests"} + "/fuzz/" + corpus;
         std::vector<std::string> files;
         Error error;
         auto dir = Owned<GDir, g_dir_close>{g_dir_open(dir_path.c_str(), 0, error.out())};
@@ -34,7 +38,7 @@ bool is_markup(const std::string& text)
 
 TEST(FuzzCorpus, EveryInputLoadsIntoASoundConfig)
 {
-        auto files = corpus_files();
+        auto files = corpus_files("corpus");
         ASSERT_GE(files.size(), 5u) << "seed corpus not found; is TEST_SRCDIR set?";
         for (auto const& path : files) {
                 SCOPED_TRACE(path);
@@ -51,6 +55,32 @@ TEST(FuzzCorpus, EveryInputLoadsIntoASoundConfig)
                         EXPECT_NE(std::ranges::find(program.argv, "%"), program.argv.end());
                 EXPECT_NE(config->font, nullptr);
         }
+}
+
+std::string file_text(const std::string& path)
+{
+        char* text = nullptr;
+        gsize size = 0;
+        Error error;
+        if (!g_file_get_contents(path.c_str(), &text, &size, error.out()))
+                throw std::runtime_error{error.message()};
+        return {CharPtr{text}.get(), size};
+}
+
+TEST(FuzzCorpus, LinksShowTheirHostAndDroppedNamesStayOneWord)
+{
+        auto files = corpus_files("links-corpus");
+        ASSERT_GE(files.size(), 5u) << "link corpus not found; is TEST_SRCDIR set?";
+        for (auto const& path : files)
+                EXPECT_EQ(link_checks::input_fault(file_text(path)), std::nullopt) << path;
+}
+
+TEST(FuzzCorpus, BelievedDirectoryReportsNameExistingDirectories)
+{
+        auto files = corpus_files("osc7-corpus");
+        ASSERT_GE(files.size(), 5u) << "directory report corpus not found; is TEST_SRCDIR set?";
+        for (auto const& path : files)
+                EXPECT_EQ(osc7_checks::report_fault(file_text(path)), std::nullopt) << path;
 }
 
 } // namespace

@@ -84,7 +84,26 @@ INSTANTIATE_TEST_SUITE_P(
                     "https://xn--bcher-kva.xn--nxa00q000s00006b.example/",
                     "https://bücher.xn--nxa00q000s00006b.example/"},
         DisplayCase{"DirectionOverrideLabel", "https://xn--abc-4q0a.xn--bcher-kva.de/",
-                    "https://xn--abc-4q0a.bücher.de/"}),
+                    "https://xn--abc-4q0a.bücher.de/"},
+        // The user information, host and port stay as written: decoded, an
+        // escaped "/", "?" or "@" would show another host than the one a
+        // click opens (here attacker.example). What follows is decoded.
+        // (GLib's conversion writes a label's escapes in lower case.)
+        DisplayCase{"EscapedSlashInUserInformation",
+                    "https://bank.example%2F@attacker.example/a%20b",
+                    "https://bank.example%2F@attacker.example/a b"},
+        DisplayCase{"EscapedQuestionMarkInHost",
+                    "https://bank.example%3F.attacker.example/",
+                    "https://bank.example%3f.attacker.example/"},
+        DisplayCase{"EscapedAtInHostOfOtherScheme", "ssh://bank.example%40attacker.example/",
+                    "ssh://bank.example%40attacker.example/"},
+        // A label whose Unicode form holds an "@" would move the host a
+        // person reads (to "r.de" here): shown as written.
+        DisplayCase{"EncodedLabelDecodingToAnAt", "ftp://user:pw@www.xn--bch@r-kva.de:21/p",
+                    "ftp://user:pw@www.xn--bch@r-kva.de:21/p"},
+        // An empty encoded label decodes to nothing: shown as written.
+        DisplayCase{"EmptyEncodedLabel", "https://xn--.xn--bcher-kva.de/",
+                    "https://xn--.bücher.de/"}),
     [](auto const& info) { return std::string{info.param.name}; });
 
 struct DirectoryCase {
