@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // A failed precondition or warning inside the program is a finding too.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // What must hold of a link's tooltip and of a drop's paste whatever bytes
 // the program in the terminal or the dragging application chose. Shared by
 // the link fuzzer and the unit tests that replay its corpus; each check

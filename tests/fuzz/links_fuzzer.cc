@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Feeds arbitrary bytes to the hyperlink tooltip and to the paste of
 // dropped files: the link text comes from the program in the terminal, the
 // file names from whatever is dragged onto the window.

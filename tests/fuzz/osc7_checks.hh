@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // What must hold of a directory the terminal believes an OSC 7 report
 // names, whatever the program in the terminal wrote: it exists, it is a
 // directory, and it is given in its resolved form. Shared by the OSC 7

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Feeds arbitrary bytes as the shell's OSC 7 report of its directory to the
 // check that decides whether "Open directory" and "Open terminal" believe it.
 #include "fatal_logs.hh"
