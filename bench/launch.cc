@@ -17,7 +17,8 @@
 // VmHWM and RssAnon (kB) of the process that owns the window, and then, with
 // --stop NAME, sends SIGTERM to that process's descendants called NAME (the
 // `sleep` run in the terminal), so that the terminal exits on its own.
-#include <X11/Xatom.h>
+#include "window-owner.hh"
+
 #include <X11/Xlib.h>
 
 #include <algorithm>
@@ -92,23 +93,6 @@ bool parse_options(int argc, char** argv, Options& options)
                         return false;
         }
         return false;
-}
-
-long window_pid(Display* display, Window window)
-{
-        Atom type = None;
-        int format = 0;
-        unsigned long count = 0, after = 0;
-        unsigned char* data = nullptr;
-        auto atom = XInternAtom(display, "_NET_WM_PID", False);
-        long pid = 0;
-        if (XGetWindowProperty(display, window, atom, 0, 1, False, XA_CARDINAL, &type,
-                               &format, &count, &after, &data) == Success &&
-            data && count == 1 && format == 32)
-                pid = long(*reinterpret_cast<unsigned long*>(data));
-        if (data)
-                XFree(data);
-        return pid;
 }
 
 // The fields of /proc/PID/status that tell the memory of a process, in kB.
