@@ -1,7 +1,7 @@
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 
-.PHONY: all deps build run test test-asan fuzz bench clean
+.PHONY: all deps build run test test-debian13 test-asan fuzz bench clean
 
 all: build
 
@@ -24,6 +24,11 @@ run: build
 
 test: build
 	meson test -C $(BUILD) --print-errorlogs
+
+# The same suite on Debian 13, in a chroot cached under /var/cache/brackenfold
+# (made on first use; needs root).
+test-debian13:
+	scripts/debian13 test
 
 $(ASAN_BUILD)/build.ninja: | deps
 	meson setup $(ASAN_BUILD) -Db_sanitize=address,undefined -Db_lundef=false
