@@ -17,6 +17,7 @@
 // VmHWM and RssAnon (kB) of the process that owns the window, and then, with
 // --stop NAME, sends SIGTERM to that process's descendants called NAME (the
 // `sleep` run in the terminal), so that the terminal exits on its own.
+#include "process-cpu.hh"
 #include "window-owner.hh"
 
 #include <X11/Xlib.h>
@@ -113,29 +114,6 @@ void read_memory(long pid, Outcome& outcome)
                 else if (key == "RssAnon")
                         outcome.anon_kb = value;
         }
-}
-
-// CPU time of all threads of a process in milliseconds, -1 without one:
-// the first field of each thread's schedstat counts nanoseconds on a CPU.
-double process_cpu_ms(long pid)
-{
-        if (pid <= 0)
-                return -1;
-        auto path = "/proc/" + std::to_string(pid) + "/task";
-        auto dir = opendir(path.c_str());
-        if (!dir)
-                return -1;
-        double total = 0;
-        while (auto entry = readdir(dir)) {
-                if (entry->d_name[0] == '.')
-                        continue;
-                std::ifstream schedstat(path + "/" + entry->d_name + "/schedstat");
-                double ns = 0;
-                if (schedstat >> ns)
-                        total += ns / 1e6;
-        }
-        closedir(dir);
-        return total;
 }
 
 // The parent and the command name of every process, from /proc/*/stat.
