@@ -1,5 +1,5 @@
-// key-latency [--keys N] [--seed N] [--timeout S] [--key-timeout S] --result FILE
-//             -- TERMINAL...
+// key-latency [--keys N] [--seed N] [--timeout S] [--key-timeout S] [--still MS]
+//             --result FILE -- TERMINAL...
 // key-latency --child FILE ROW COLUMN
 //
 // Key to screen, measured from outside the terminal. The terminal runs
@@ -8,7 +8,9 @@
 // every byte it reads by turning one cell at ROW, COLUMN from blank to
 // filled (a reversed space) or back, and keeps the count of bytes it read in
 // FILE. The driver starts the terminal, waits for its top-level window's map
-// and for the child, gives the window the keyboard and presses one key with
+// and for the child, gives the window the keyboard, waits until the window
+// has kept still for --still MS (300; more under valgrind) and presses one
+// key with
 // XTEST to find the cell's pixels on the screen (the box of pixels that
 // changed). Then it presses the key N more times (150) at random gaps of
 // 20-60 ms between one key's pixels and the next key, and times each from
@@ -119,6 +121,7 @@ struct Options {
         unsigned seed = 1;
         double timeout_s = 30;
         double key_timeout_s = 2;
+        double still_ms = 300;
         std::string result;
         char** command = nullptr;
 };
@@ -141,6 +144,8 @@ bool parse_options(int argc, char** argv, Options& options)
                         options.timeout_s = std::atof(argv[++i]);
                 else if (arg == "--key-timeout")
                         options.key_timeout_s = std::atof(argv[++i]);
+                else if (arg == "--still")
+                        options.still_ms = std::atof(argv[++i]);
                 else if (arg == "--result")
                         options.result = argv[++i];
                 else
@@ -373,12 +378,12 @@ void measure(Display* display, const Options& options, Window window, pid_t term
         XSetInputFocus(display, window, RevertToParent, CurrentTime);
         XSync(display, False);
         auto area = window_box(display, window);
-        auto blank = wait_until_still(screen, area, 300, 10000);
+        auto blank = wait_until_still(screen, area, options.still_ms, 100 * options.still_ms);
 
         // The first key finds the cell.
         keyboard.press();
         keyboard.release();
-        auto filled = wait_until_still(screen, area, 300, 5000);
+        auto filled = wait_until_still(screen, area, options.still_ms, 100 * options.still_ms);
         if (filled == blank)
                 throw Failure{"the first key changed nothing on the screen"};
         run.cell = changed_box(area, blank, filled);
@@ -526,7 +531,7 @@ int main(int argc, char** argv)
         Options options;
         if (!parse_options(argc, argv, options)) {
                 std::fprintf(stderr, "usage: key-latency [--keys N] [--seed N] [--timeout S] "
-                                     "[--key-timeout S] --result FILE -- TERMINAL...\n"
+                                     "[--key-timeout S] [--still MS] --result FILE -- TERMINAL...\n"
                                      "       key-latency --child FILE ROW COLUMN\n");
                 return 2;
         }
