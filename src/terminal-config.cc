@@ -86,27 +86,40 @@ static GtkPolicyType vertical_scrollbar_policy(Terminal* self, const Config& con
         return GTK_POLICY_ALWAYS;
 }
 
-static void apply_geometry_hints(Terminal* self, const Config& config)
+PixelSize cell_size(Terminal* self)
+{
+        return {int(vte_terminal_get_char_width(self->vte)),
+                int(vte_terminal_get_char_height(self->vte))};
+}
+
+GridFrame grid_frame(Terminal* self)
 {
         auto priv = self->priv;
-        auto cell_width = int(vte_terminal_get_char_width(self->vte));
-        auto cell_height = int(vte_terminal_get_char_height(self->vte));
+        return {.base = {priv->base_width, priv->base_height},
+                .whole_cells = !priv->config || priv->config->resize_hints};
+}
+
+static void apply_geometry_hints(Terminal* self)
+{
+        auto priv = self->priv;
+        auto cells = cell_size(self);
 
         // Measured once: the window's width around the grid does not change
         // with the font, and a later measurement would include the zoom.
         if (priv->base_width == -1) {
                 int width = 0;
                 gtk_window_get_size(priv->window.get(), &width, nullptr);
-                priv->base_width = width - 80 * cell_width;
+                priv->base_width = width - 80 * cells.width;
         }
 
+        auto frame = grid_frame(self);
         GdkGeometry hints{};
-        hints.min_width = priv->base_width + 28 * cell_width;
-        hints.min_height = priv->base_height + 3 * cell_height;
-        hints.base_width = priv->base_width;
-        hints.base_height = priv->base_height;
-        hints.width_inc = config.resize_hints ? cell_width : 0;
-        hints.height_inc = config.resize_hints ? cell_height : 0;
+        hints.min_width = frame.base.width + frame.min_columns * cells.width;
+        hints.min_height = frame.base.height + frame.min_rows * cells.height;
+        hints.base_width = frame.base.width;
+        hints.base_height = frame.base.height;
+        hints.width_inc = frame.whole_cells ? cells.width : 0;
+        hints.height_inc = frame.whole_cells ? cells.height : 0;
         gtk_window_set_geometry_hints(
             priv->window.get(), nullptr, &hints,
             GdkWindowHints(GDK_HINT_MIN_SIZE | GDK_HINT_BASE_SIZE | GDK_HINT_RESIZE_INC));
@@ -115,7 +128,7 @@ static void apply_geometry_hints(Terminal* self, const Config& config)
 void update_geometry_hints(Terminal* self)
 {
         if (self->vte && self->priv->config)
-                apply_geometry_hints(self, *self->priv->config);
+                apply_geometry_hints(self);
 }
 
 static void apply_terminal_options(Terminal* self, const Config& config)
@@ -231,8 +244,13 @@ void load_config(Terminal* self, bool notify)
 
         gtk_scrolled_window_set_policy(self->scrolled_window, GTK_POLICY_NEVER,
                                        vertical_scrollbar_policy(self, *config));
+        auto cells = cell_size(self);
         vte_terminal_set_font(self->vte, config->font.get());
-        apply_geometry_hints(self, *config);
+        // The window size from before the zoom was in cells of the old font:
+        // it cannot come back exactly, and the next step starts afresh.
+        if (cell_size(self) != cells)
+                self->priv->zoom_geometry.forget();
+        apply_geometry_hints(self);
         apply_terminal_options(self, *config);
         apply_colours(self, *config);
         rebuild_open_with_items(self, *config);

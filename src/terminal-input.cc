@@ -12,10 +12,28 @@ void vte_copy(Terminal* self, VteFormat format)
                 vte_terminal_copy_clipboard_format(self->vte, format);
 }
 
+// The window keeps its size in pixels as closely as whole cells of the new
+// size allow, and comes back to its old size with the old cells.
+static void set_zoom(Terminal* self, double scale)
+{
+        auto window = self->priv->window.get();
+        PixelSize size;
+        gtk_window_get_size(window, &size.width, &size.height);
+        auto before = cell_size(self);
+        vte_terminal_set_font_scale(self->vte, scale);
+        // A window manager sizes the window in cells of the hints it has:
+        // they must be the new ones by the time it sees the request.
+        update_geometry_hints(self);
+        auto wanted = self->priv->zoom_geometry.step(size, before, cell_size(self),
+                                                     grid_frame(self));
+        // Asked for even when it is the size now: an earlier step's request
+        // may still be on its way, and this one must win.
+        gtk_window_resize(window, wanted.width, wanted.height);
+}
+
 static void zoom(Terminal* self, ZoomStep step)
 {
-        auto scale = vte_terminal_get_font_scale(self->vte);
-        vte_terminal_set_font_scale(self->vte, zoom_scale_step(scale, step));
+        set_zoom(self, zoom_scale_step(vte_terminal_get_font_scale(self->vte), step));
 }
 
 // The bar may already be shown with the focus elsewhere: the chord always
@@ -67,7 +85,7 @@ static bool run_zoom_chord(Terminal* self, guint keyval)
                 zoom(self, ZoomStep::in);
                 return true;
         case GDK_KEY_0:
-                vte_terminal_set_font_scale(self->vte, zoom_scale_reset);
+                set_zoom(self, zoom_scale_reset);
                 return true;
         default:
                 return false;

@@ -5,6 +5,7 @@
 #include "config.hh"
 #include "terminal.hh"
 #include "utils.hh"
+#include "zoom-geometry.hh"
 
 #include <vte/vte.h>
 
@@ -27,6 +28,7 @@ struct TerminalPrivate {
         std::optional<std::string> hyperlink_uri;
         std::optional<guint> infobar_timeout;
         double scroll_accumulator = 0.0;
+        ZoomGeometry zoom_geometry;
         int base_height = 4; // the style sheet's 2px padding, above and below
         int base_width = -1; // measured by the first configuration load
 };
@@ -59,6 +61,10 @@ struct _Terminal {
 void load_config(Terminal* self, bool notify);
 // Hands the window manager the current cell size, e.g. after a zoom.
 void update_geometry_hints(Terminal* self);
+// The terminal's cell size in pixels.
+PixelSize cell_size(Terminal* self);
+// The window around the grid, as the geometry hints describe it.
+GridFrame grid_frame(Terminal* self);
 void infobar_show(Terminal* self, const char* message, GtkMessageType type,
                   std::optional<guint> timeout);
 void remove_open_with_items(Terminal* self);

@@ -89,18 +89,10 @@ std::string run(const std::vector<std::string>& argv, int* status)
         return text;
 }
 
-Brackenfold::Brackenfold(const std::vector<std::string>& args,
-                         const std::map<std::string, std::string>& env,
-                         const std::string& cwd)
+// The test's environment with `env` added; an empty value removes the
+// variable.
+static std::vector<std::string> environment_with(const std::map<std::string, std::string>& env)
 {
-        auto binary = g_getenv("BRACKENFOLD");
-        if (!binary)
-                throw std::runtime_error{"BRACKENFOLD is not set"};
-
-        std::vector<std::string> words{binary};
-        words.insert(words.end(), args.begin(), args.end());
-        auto c_argv = c_vector(words);
-
         std::map<std::string, std::string> merged;
         for (auto e = environ; *e; ++e) {
                 std::string entry = *e;
@@ -113,9 +105,18 @@ Brackenfold::Brackenfold(const std::vector<std::string>& args,
                 else
                         merged[k] = v;
         }
-        std::vector<std::string> env_words;
+        std::vector<std::string> words;
         for (auto const& [k, v] : merged)
-                env_words.push_back(k + "=" + v);
+                words.push_back(k + "=" + v);
+        return words;
+}
+
+Process::Process(const std::vector<std::string>& argv,
+                 const std::map<std::string, std::string>& env, const std::string& cwd)
+{
+        auto words = argv;
+        auto c_argv = c_vector(words);
+        auto env_words = environment_with(env);
         auto c_env = c_vector(env_words);
 
         posix_spawn_file_actions_t actions;
@@ -127,14 +128,14 @@ Brackenfold::Brackenfold(const std::vector<std::string>& args,
                                          O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (!cwd.empty())
                 posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
-        auto rc = posix_spawn(&m_pid, binary, &actions, nullptr, c_argv.data(),
-                              c_env.data());
+        auto rc = posix_spawnp(&m_pid, c_argv[0], &actions, nullptr, c_argv.data(),
+                               c_env.data());
         posix_spawn_file_actions_destroy(&actions);
         if (rc != 0)
-                throw std::runtime_error{std::string{"posix_spawn: "} + std::strerror(rc)};
+                throw std::runtime_error{"cannot run " + argv[0] + ": " + std::strerror(rc)};
 }
 
-Brackenfold::~Brackenfold()
+Process::~Process()
 {
         if (running()) {
                 kill(m_pid, SIGKILL);
@@ -142,7 +143,7 @@ Brackenfold::~Brackenfold()
         }
 }
 
-bool Brackenfold::running()
+bool Process::running()
 {
         if (m_status)
                 return false;
@@ -158,16 +159,51 @@ bool Brackenfold::running()
         return false;
 }
 
-std::optional<int> Brackenfold::wait_exit(double seconds)
+std::optional<int> Process::wait_exit(double seconds)
 {
         wait_until([&] { return !running(); }, seconds);
         return m_status;
 }
 
-void Brackenfold::send_signal(int signo)
+void Process::send_signal(int signo)
 {
         if (running())
                 kill(m_pid, signo);
+}
+
+void Process::stop(double seconds)
+{
+        send_signal(SIGTERM);
+        if (!wait_exit(seconds))
+                send_signal(SIGKILL);
+        wait_exit(seconds);
+}
+
+std::string Process::out() const
+{
+        return read_file(m_dir.file("stdout"));
+}
+
+std::string Process::err() const
+{
+        return read_file(m_dir.file("stderr"));
+}
+
+static std::vector<std::string> brackenfold_argv(const std::vector<std::string>& args)
+{
+        auto binary = g_getenv("BRACKENFOLD");
+        if (!binary)
+                throw std::runtime_error{"BRACKENFOLD is not set"};
+        std::vector<std::string> words{binary};
+        words.insert(words.end(), args.begin(), args.end());
+        return words;
+}
+
+Brackenfold::Brackenfold(const std::vector<std::string>& args,
+                         const std::map<std::string, std::string>& env,
+                         const std::string& cwd)
+    : Process{brackenfold_argv(args), env, cwd}
+{
 }
 
 unsigned long Brackenfold::wait_for_window(double seconds)
@@ -179,7 +215,7 @@ unsigned long Brackenfold::wait_for_window(double seconds)
                             return true;
                     int status = 0;
                     auto ids = run({"xdotool", "search", "--onlyvisible", "--pid",
-                                    std::to_string(m_pid)},
+                                    std::to_string(pid())},
                                    &status);
                     if (status == 0 && !ids.empty())
                             window = std::stoul(ids);
@@ -189,14 +225,78 @@ unsigned long Brackenfold::wait_for_window(double seconds)
         return window;
 }
 
-std::string Brackenfold::out() const
+// The window a running window manager names on the root window and on
+// itself (its root property outlives it); "" without one.
+static std::string supporting_wm_check()
 {
-        return read_file(m_dir.file("stdout"));
+        auto check = [](const std::string& text) -> std::string {
+                const std::string label = "window id # ";
+                auto at = text.find(label);
+                if (at == std::string::npos)
+                        return "";
+                at += label.size();
+                return text.substr(at, text.find('\n', at) - at);
+        };
+        auto named = check(run({"xprop", "-root", "-notype", "_NET_SUPPORTING_WM_CHECK"}));
+        if (named.empty())
+                return "";
+        int status = 0;
+        auto own = check(
+            run({"xprop", "-id", named, "-notype", "_NET_SUPPORTING_WM_CHECK"}, &status));
+        return status == 0 && own == named ? named : "";
 }
 
-std::string Brackenfold::err() const
+// What a window manager leaves on the root window when it goes (the
+// display is never reset): the tests after it must find no trace of one.
+static void remove_wm_root_properties()
 {
-        return read_file(m_dir.file("stderr"));
+        std::istringstream lines{run({"xprop", "-root"})};
+        for (std::string line; std::getline(lines, line);) {
+                auto name = line.substr(0, line.find_first_of("(:"));
+                if (name.starts_with("_NET_") || name.starts_with("_OB_"))
+                        run({"xprop", "-root", "-remove", name});
+        }
+}
+
+WindowManager::WindowManager()
+{
+        if (!supporting_wm_check().empty()) {
+                m_failure = "another window manager runs on the display";
+                return;
+        }
+        try {
+                m_process.emplace(std::vector<std::string>{"openbox", "--sm-disable"});
+        } catch (std::exception const& e) {
+                m_failure = e.what();
+                return;
+        }
+        // The work area comes last in its start, just before it takes the
+        // windows there are and starts to answer requests.
+        auto started = [&] {
+                return !supporting_wm_check().empty() &&
+                       run({"xprop", "-root", "_NET_WORKAREA"}).find(" = ") != std::string::npos;
+        };
+        if (!wait_until([&] { return !m_process->running() || started(); }) ||
+            !m_process->running())
+                m_failure = "openbox did not start:\n" + m_process->err();
+}
+
+WindowManager::~WindowManager()
+{
+        if (!m_process)
+                return;
+        m_process->stop();
+        remove_wm_root_properties();
+}
+
+bool WindowManager::manages(unsigned long window)
+{
+        return wait_until([&] {
+                auto listed = run({"xprop", "-root", "_NET_CLIENT_LIST"});
+                return listed.find(take_text(g_strdup_printf("0x%lx", window))) !=
+                           std::string::npos &&
+                       xprop(window, {"_NET_FRAME_EXTENTS"}).find(" = ") != std::string::npos;
+        });
 }
 
 std::string xprop(unsigned long window, const std::vector<std::string>& props)
@@ -233,9 +333,26 @@ SizeHints size_hints(unsigned long window)
         return h;
 }
 
+int labelled_number(const std::string& text, const std::string& label)
+{
+        auto at = text.find(label);
+        return at == std::string::npos ? -1 : std::stoi(text.substr(at + label.size()));
+}
+
+WindowSize window_size(unsigned long window)
+{
+        auto info = run({"xwininfo", "-id", std::to_string(window)});
+        return {labelled_number(info, "Width: "), labelled_number(info, "Height: ")};
+}
+
 void close_window(unsigned long window)
 {
         run({g_getenv("CLOSE_WINDOW"), std::to_string(window)});
+}
+
+void close_window_through_wm(unsigned long window)
+{
+        run({g_getenv("CLOSE_WINDOW"), "--through-wm", std::to_string(window)});
 }
 
 void send_keys(unsigned long window, const std::vector<std::string>& keys)

@@ -50,22 +50,20 @@ bool wait_until(F&& done, double seconds = 10.0)
         return true;
 }
 
-class Brackenfold {
+// A program the test runs, found on PATH, with standard input from
+// /dev/null and its output kept; killed if it still runs when the object
+// goes. `env` is added to the test's environment (an empty value removes
+// the variable); `cwd` defaults to the test's.
+class Process {
 public:
-        // Starts $BRACKENFOLD with `args` in `cwd` (default: the test's),
-        // with `env` added to the test's environment (an empty value
-        // removes the variable).
-        explicit Brackenfold(const std::vector<std::string>& args,
-                             const std::map<std::string, std::string>& env = {},
-                             const std::string& cwd = {});
-        ~Brackenfold();
-        Brackenfold(Brackenfold const&) = delete;
-        Brackenfold& operator=(Brackenfold const&) = delete;
+        explicit Process(const std::vector<std::string>& argv,
+                         const std::map<std::string, std::string>& env = {},
+                         const std::string& cwd = {});
+        ~Process();
+        Process(Process const&) = delete;
+        Process& operator=(Process const&) = delete;
 
         pid_t pid() const { return m_pid; }
-
-        // The mapped top-level window of this process (0 on timeout).
-        unsigned long wait_for_window(double seconds = 10.0);
 
         // The exit status once the process has ended; nothing on timeout.
         // A process killed by a signal reports 128 + the signal.
@@ -73,6 +71,8 @@ public:
         bool running();
 
         void send_signal(int signo);
+        // SIGTERM, and SIGKILL if it is still there after `seconds`.
+        void stop(double seconds = 5.0);
 
         std::string out() const; // standard output so far
         std::string err() const; // standard error so far
@@ -81,6 +81,37 @@ private:
         TempDir m_dir;
         pid_t m_pid = -1;
         std::optional<int> m_status;
+};
+
+// $BRACKENFOLD with `args`.
+class Brackenfold : public Process {
+public:
+        explicit Brackenfold(const std::vector<std::string>& args,
+                             const std::map<std::string, std::string>& env = {},
+                             const std::string& cwd = {});
+
+        // The mapped top-level window of this process (0 on timeout).
+        unsigned long wait_for_window(double seconds = 10.0);
+};
+
+// openbox on the test's display while the object lives; until it has
+// taken the display, and after it has gone, no window manager runs there.
+class WindowManager {
+public:
+        WindowManager();
+        ~WindowManager();
+        WindowManager(WindowManager const&) = delete;
+        WindowManager& operator=(WindowManager const&) = delete;
+
+        // Why it is not running, if it is not.
+        const std::string& failure() const { return m_failure; }
+
+        // Waits until it manages `window`: frames it and lists it.
+        bool manages(unsigned long window);
+
+private:
+        std::optional<Process> m_process;
+        std::string m_failure;
 };
 
 // What `xprop -id WID PROPS...` prints.
@@ -95,8 +126,21 @@ struct SizeHints {
 };
 SizeHints size_hints(unsigned long window);
 
+// The number after `label` in `text` (as xwininfo prints fields), or -1.
+int labelled_number(const std::string& text, const std::string& label);
+
+// The window's size in pixels, as xwininfo reports it.
+struct WindowSize {
+        int width = -1, height = -1;
+        friend bool operator==(WindowSize, WindowSize) = default;
+};
+WindowSize window_size(unsigned long window);
+
 // WM_DELETE_WINDOW, as a window manager's close button sends it.
 void close_window(unsigned long window);
+// _NET_CLOSE_WINDOW: asks the window manager to close the window, as a
+// task bar or a pager does; the window manager sends WM_DELETE_WINDOW.
+void close_window_through_wm(unsigned long window);
 
 // Gives the window the keyboard focus and types keys with xdotool
 // (e.g. "ctrl+shift+c").

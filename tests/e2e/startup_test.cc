@@ -68,12 +68,6 @@ TEST(Startup, WithoutArgumentsRunsTheShellFromShell)
         EXPECT_EQ(read_file(record), "0\n");
 }
 
-int field(const std::string& text, const std::string& label)
-{
-        auto at = text.find(label);
-        return at == std::string::npos ? -1 : std::stoi(text.substr(at + label.size()));
-}
-
 TEST(Startup, WindowHasTitleRgbaVisualAndStyledGrid)
 {
         Brackenfold app{{"sleep", "1000"}};
@@ -84,7 +78,7 @@ TEST(Startup, WindowHasTitleRgbaVisualAndStyledGrid)
 
         // Xvfb offers a 32-bit visual, so the window must use it.
         auto info = run({"xwininfo", "-id", std::to_string(window)});
-        EXPECT_EQ(field(info, "Depth: "), 32) << info;
+        EXPECT_EQ(labelled_number(info, "Depth: "), 32) << info;
 
         // The style sheet's 2px padding around an 80x24 grid: the window is
         // exactly the base size plus whole cells, and may shrink to 28x3.
@@ -93,8 +87,8 @@ TEST(Startup, WindowHasTitleRgbaVisualAndStyledGrid)
         ASSERT_GT(hints.inc_height, 0);
         EXPECT_EQ(hints.base_width, 4);
         EXPECT_EQ(hints.base_height, 4);
-        EXPECT_EQ(field(info, "Width: "), 4 + 80 * hints.inc_width) << info;
-        EXPECT_EQ(field(info, "Height: "), 4 + 24 * hints.inc_height) << info;
+        EXPECT_EQ(labelled_number(info, "Width: "), 4 + 80 * hints.inc_width) << info;
+        EXPECT_EQ(labelled_number(info, "Height: "), 4 + 24 * hints.inc_height) << info;
         EXPECT_EQ(hints.min_width, 4 + 28 * hints.inc_width);
         EXPECT_EQ(hints.min_height, 4 + 3 * hints.inc_height);
         close_window(window);

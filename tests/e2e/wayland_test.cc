@@ -2,20 +2,15 @@
 // it runs the child, reloads on SIGUSR1 and ends with the child.
 #include "harness.hh"
 
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <cstring>
 #include <map>
+#include <optional>
 #include <sstream>
-
-extern char** environ;
 
 namespace {
 
@@ -26,50 +21,30 @@ public:
         {
                 chmod(m_runtime.path().c_str(), 0700);
                 m_socket = "brackenfold-" + std::to_string(getpid());
-                std::vector<std::string> words{"weston", "--backend=headless-backend.so",
-                                               "--socket=" + m_socket, "--idle-time=0",
-                                               "--no-config"};
-                std::vector<char*> argv;
-                for (auto& w : words)
-                        argv.push_back(w.data());
-                argv.push_back(nullptr);
-
-                auto env_words = environment();
-                std::vector<char*> envp;
-                for (auto& e : env_words)
-                        envp.push_back(e.data());
-                envp.push_back(nullptr);
-
-                posix_spawn_file_actions_t actions;
-                posix_spawn_file_actions_init(&actions);
-                posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-                posix_spawn_file_actions_addopen(&actions, 1, log_path().c_str(),
-                                                 O_WRONLY | O_CREAT | O_TRUNC, 0644);
-                posix_spawn_file_actions_adddup2(&actions, 1, 2);
-                auto rc = posix_spawnp(&m_pid, "weston", &actions, nullptr, argv.data(),
-                                       envp.data());
-                posix_spawn_file_actions_destroy(&actions);
-                if (rc != 0) {
-                        m_pid = -1;
-                        m_failure = std::string{"weston cannot be run: "} + std::strerror(rc);
+                try {
+                        m_process.emplace(
+                            std::vector<std::string>{"weston", "--backend=headless-backend.so",
+                                                     "--socket=" + m_socket, "--idle-time=0",
+                                                     "--no-config"},
+                            std::map<std::string, std::string>{
+                                {"XDG_RUNTIME_DIR", m_runtime.path()}, {"WAYLAND_DISPLAY", ""}});
+                } catch (std::exception const& e) {
+                        m_failure = e.what();
                         return;
                 }
                 auto socket = m_runtime.file(m_socket);
                 struct stat st;
-                if (!wait_until([&] { return stat(socket.c_str(), &st) == 0 || !running(); }) ||
-                    !running())
-                        m_failure = "weston did not start:\n" + read_file(log_path());
+                if (!wait_until([&] {
+                            return stat(socket.c_str(), &st) == 0 || !m_process->running();
+                    }) ||
+                    !m_process->running())
+                        m_failure = "weston did not start:\n" + m_process->out() + m_process->err();
         }
 
         ~Weston()
         {
-                if (running()) {
-                        kill(m_pid, SIGTERM);
-                        if (!wait_until([&] { return !running(); }, 5)) {
-                                kill(m_pid, SIGKILL);
-                                waitpid(m_pid, nullptr, 0);
-                        }
-                }
+                if (m_process)
+                        m_process->stop();
         }
 
         Weston(Weston const&) = delete;
@@ -88,33 +63,9 @@ public:
         }
 
 private:
-        std::string log_path() const { return m_log.file("weston.log"); }
-
-        std::vector<std::string> environment() const
-        {
-                std::vector<std::string> env;
-                for (auto e = environ; *e; ++e)
-                        if (!g_str_has_prefix(*e, "XDG_RUNTIME_DIR=") &&
-                            !g_str_has_prefix(*e, "WAYLAND_DISPLAY="))
-                                env.emplace_back(*e);
-                env.push_back("XDG_RUNTIME_DIR=" + m_runtime.path());
-                return env;
-        }
-
-        bool running()
-        {
-                if (m_pid <= 0)
-                        return false;
-                if (waitpid(m_pid, nullptr, WNOHANG) == 0)
-                        return true;
-                m_pid = -1;
-                return false;
-        }
-
         TempDir m_runtime;
-        TempDir m_log;
         std::string m_socket;
-        pid_t m_pid = -1;
+        std::optional<Process> m_process;
         std::string m_failure;
 };
 

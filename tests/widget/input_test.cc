@@ -4,8 +4,10 @@
 #include "fixture.hh"
 #include "input-logic.hh"
 
+#include <gdk/gdkx.h>
 #include <glib/gstdio.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -308,6 +310,216 @@ INSTANTIATE_TEST_SUITE_P(
         WheelCase{"WithoutControl", {{smooth, 0, -3.0, 0}, {GDK_SCROLL_UP, 0, 0, GDK_SHIFT_MASK}},
                   {1.0, 1.0}, false}),
     [](auto const& info) { return std::string{info.param.name}; });
+
+// --- Zoom and the window's size ------------------------------------------------
+
+// What the user sees of the window: its size, the terminal's grid and the
+// cells. Compared only with the window's own start, never with figures.
+struct Shape {
+        PixelSize window;
+        long columns = 0, rows = 0;
+        PixelSize cells;
+        friend bool operator==(const Shape&, const Shape&) = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Shape& s)
+{
+        return out << s.rows << " x " << s.columns << " cells of " << s.cells.width << " x "
+                   << s.cells.height << ", " << s.window.width << " x " << s.window.height
+                   << " px";
+}
+
+enum class Zoom { in, out, reset, wheel_in, wheel_out };
+
+class ZoomTest : public InputTest {
+protected:
+        Shape shape() const
+        {
+                Shape s;
+                gtk_window_get_size(window, &s.window.width, &s.window.height);
+                s.columns = vte_terminal_get_column_count(terminal->vte);
+                s.rows = vte_terminal_get_row_count(terminal->vte);
+                s.cells = cell_size(terminal);
+                return s;
+        }
+
+        // The window is the base and a whole grid, the terminal's.
+        bool whole_cells(const Shape& s) const
+        {
+                auto base = grid_frame(terminal).base;
+                return s.window.width - base.width == s.columns * s.cells.width &&
+                       s.window.height - base.height == s.rows * s.cells.height;
+        }
+
+        // The shape once the window has taken the size asked for and the
+        // terminal has laid out its grid in it: the display has answered
+        // everything sent so far, and nothing is left to handle.
+        Shape settled()
+        {
+                auto display = GDK_DISPLAY_XDISPLAY(gtk_widget_get_display(GTK_WIDGET(window)));
+                Shape last;
+                iterate_until([&] {
+                        XSync(display, False);
+                        iterate_pending();
+                        auto now = shape();
+                        auto same = now == last && whole_cells(now);
+                        last = now;
+                        return same;
+                });
+                return last;
+        }
+
+        void zoom(Zoom step)
+        {
+                switch (step) {
+                case Zoom::in:
+                        EXPECT_TRUE(key(GDK_KEY_equal, ctrl));
+                        break;
+                case Zoom::out:
+                        EXPECT_TRUE(key(GDK_KEY_minus, ctrl));
+                        break;
+                case Zoom::reset:
+                        EXPECT_TRUE(key(GDK_KEY_0, ctrl));
+                        break;
+                case Zoom::wheel_in:
+                        EXPECT_TRUE(scroll(GDK_SCROLL_SMOOTH, 0, -1.0, ctrl));
+                        break;
+                case Zoom::wheel_out:
+                        EXPECT_TRUE(scroll(GDK_SCROLL_SMOOTH, 0, 1.0, ctrl));
+                        break;
+                }
+        }
+
+        // The user drags the window to `size`: no window manager runs, so
+        // it is resized at once, behind the toolkit's back.
+        Shape resize_as_user(PixelSize size)
+        {
+                auto before = shape().window;
+                auto gdk_window = gtk_widget_get_window(GTK_WIDGET(window));
+                auto display = GDK_WINDOW_XDISPLAY(gdk_window);
+                XResizeWindow(display, GDK_WINDOW_XID(gdk_window), guint(size.width),
+                              guint(size.height));
+                iterate_until([&] {
+                        XSync(display, False);
+                        iterate_pending();
+                        return shape().window != before;
+                });
+                return settled();
+        }
+};
+
+// Within half a cell of `size` on each axis, or larger only to keep the
+// least grid of 28 x 3 cells.
+testing::AssertionResult near(const Shape& shape, PixelSize size)
+{
+        auto axis = [](int got, int want, int cell, long cells, long least) {
+                return 2 * std::abs(got - want) <= cell || (cells == least && got > want);
+        };
+        if (axis(shape.window.width, size.width, shape.cells.width, shape.columns, 28) &&
+            axis(shape.window.height, size.height, shape.cells.height, shape.rows, 3))
+                return testing::AssertionSuccess();
+        return testing::AssertionFailure()
+               << shape << " is not the nearest grid to " << size.width << " x " << size.height
+               << " px";
+}
+
+struct ZoomWalk {
+        const char* name;
+        std::vector<Zoom> steps;
+};
+
+class ZoomWalks : public ZoomTest, public testing::WithParamInterface<ZoomWalk> {};
+
+// Every step keeps the window as close to its start as whole cells allow;
+// back at the start's cells, it is the start again, grid and size.
+TEST_P(ZoomWalks, EndWhereTheyStarted)
+{
+        auto start = settled();
+        ASSERT_TRUE(whole_cells(start)) << start;
+        int step = 0;
+        for (auto zoom_step : GetParam().steps) {
+                SCOPED_TRACE("step " + std::to_string(++step));
+                zoom(zoom_step);
+                auto now = settled();
+                EXPECT_TRUE(whole_cells(now)) << now;
+                EXPECT_TRUE(near(now, start.window));
+                if (zoom_step == Zoom::reset) {
+                        EXPECT_EQ(now, start);
+                }
+        }
+        EXPECT_EQ(settled(), start);
+}
+
+constexpr auto in = Zoom::in, out = Zoom::out, reset = Zoom::reset;
+constexpr auto wheel_in = Zoom::wheel_in, wheel_out = Zoom::wheel_out;
+INSTANTIATE_TEST_SUITE_P(
+    Walks, ZoomWalks,
+    testing::Values(
+        ZoomWalk{"InResetOutReset", {in, reset, out, reset}},
+        ZoomWalk{"ThreeInThreeOut", {in, in, in, out, out, out}},
+        ZoomWalk{"SevenInSevenOut",
+                 {in, in, in, in, in, in, in, out, out, out, out, out, out, out}},
+        ZoomWalk{"SevenOutSevenInReset",
+                 {out, out, out, out, out, out, out, in, in, in, in, in, in, in, reset}},
+        ZoomWalk{"SevenEachMixedReset",
+                 {in, out, out, in, in, in, out, out, in, out, in, out, out, in, reset}},
+        ZoomWalk{"PastTheLimits",
+                 {in, in, in, in, in, in, in, in, in, out, out, out, out, out, out, out, out,
+                  out, out, out, out, out, out, out, out, in, reset}},
+        ZoomWalk{"WheelAndKeys",
+                 {wheel_in, wheel_in, in, wheel_out, out, out, wheel_out, wheel_in, reset}}),
+    [](auto const& info) { return std::string{info.param.name}; });
+
+// After a resize of the user's, zooming starts from the user's size, and
+// Control+0 gives the grid of that size.
+TEST_F(ZoomTest, StartsAfreshFromTheUsersSize)
+{
+        auto start = settled();
+        zoom(Zoom::in);
+        auto zoomed = settled();
+        auto user = resize_as_user({zoomed.window.width + 3 * zoomed.cells.width,
+                                    zoomed.window.height - 2 * zoomed.cells.height});
+        ASSERT_TRUE(whole_cells(user)) << user;
+        ASSERT_EQ(user.cells, zoomed.cells);
+
+        zoom(Zoom::reset);
+        auto reset = settled();
+        EXPECT_EQ(reset.cells, start.cells);
+        EXPECT_TRUE(near(reset, user.window));
+        EXPECT_NE(reset.window, start.window);
+        zoom(Zoom::in);
+        EXPECT_EQ(settled(), user);
+}
+
+// Steps that come faster than the window follows them, as a spun wheel
+// gives them: the window takes the size of the last one.
+TEST_F(ZoomTest, StepsFasterThanTheWindowFollows)
+{
+        auto start = settled();
+        for (auto step : {in, in, in, out, wheel_in, wheel_in})
+                zoom(step);
+        auto zoomed = settled();
+        EXPECT_TRUE(near(zoomed, start.window));
+        for (auto step : {out, wheel_out, in, out, out, out})
+                zoom(step);
+        EXPECT_EQ(settled(), start);
+        for (auto step : {wheel_in, in, reset})
+                zoom(step);
+        EXPECT_EQ(settled(), start);
+}
+
+// A reload keeps the zoom, and with it the way back.
+TEST_F(ZoomTest, ReloadKeepsTheWayBack)
+{
+        auto start = settled();
+        zoom(Zoom::in);
+        zoom(Zoom::in);
+        settled();
+        EXPECT_TRUE(key(GDK_KEY_R, ctrl_shift));
+        settled();
+        zoom(Zoom::reset);
+        EXPECT_EQ(settled(), start);
+}
 
 // --- Clipboard ---------------------------------------------------------------
 

@@ -1,0 +1,298 @@
+// The window as users meet it, with no window manager and under openbox:
+// zooming keeps its size and Control+0 gives it back exactly, resizes land
+// on whole cells, a bell asks for attention and the window manager can
+// close it. Sizes are compared with the window's own start, never with
+// figures: other fonts make other cells.
+#include "harness.hh"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <optional>
+#include <ostream>
+#include <sstream>
+
+namespace {
+
+enum class Wm { none, openbox };
+
+std::string wm_name(const testing::TestParamInfo<Wm>& info)
+{
+        return info.param == Wm::openbox ? "UnderOpenbox" : "WithoutWindowManager";
+}
+
+// What the user sees: the window's size, the grid the child's terminal
+// has, and the cells the size hints give the window manager.
+struct Shape {
+        WindowSize window;
+        int rows = -1, columns = -1;
+        SizeHints hints;
+
+        // The window is the base and a whole grid, the child's, of the
+        // cells in the hints.
+        bool whole_cells() const
+        {
+                return window.width - hints.base_width == columns * hints.inc_width &&
+                       window.height - hints.base_height == rows * hints.inc_height;
+        }
+        bool operator==(const Shape& o) const
+        {
+                return window == o.window && rows == o.rows && columns == o.columns &&
+                       hints.inc_width == o.hints.inc_width &&
+                       hints.inc_height == o.hints.inc_height &&
+                       hints.min_width == o.hints.min_width &&
+                       hints.min_height == o.hints.min_height;
+        }
+};
+
+std::ostream& operator<<(std::ostream& out, const Shape& s)
+{
+        return out << s.rows << " x " << s.columns << " cells, " << s.window.width << " x "
+                   << s.window.height << " px (cells of " << s.hints.inc_width << " x "
+                   << s.hints.inc_height << ")";
+}
+
+// Within half a cell of `size` on each axis, or larger only to keep the
+// least grid of 28 x 3 cells.
+testing::AssertionResult near(const Shape& shape, WindowSize size)
+{
+        auto axis = [](int got, int want, int cell, int cells, int least) {
+                return 2 * std::abs(got - want) <= cell || (cells == least && got > want);
+        };
+        if (shape.whole_cells() &&
+            axis(shape.window.width, size.width, shape.hints.inc_width, shape.columns, 28) &&
+            axis(shape.window.height, size.height, shape.hints.inc_height, shape.rows, 3))
+                return testing::AssertionSuccess();
+        return testing::AssertionFailure()
+               << shape << " is not the nearest whole grid to " << size.width << " x "
+               << size.height << " px";
+}
+
+// A terminal whose child reports its grid and records the keys it gets.
+class Window : public testing::TestWithParam<Wm> {
+protected:
+        void SetUp() override
+        {
+                if (GetParam() == Wm::openbox) {
+                        wm.emplace();
+                        ASSERT_EQ(wm->failure(), "");
+                }
+                app.emplace(std::vector<std::string>{
+                    "sh", "-c",
+                    "stty raw -echo; "
+                    "while stty size < /dev/tty > \"$0.new\" && mv \"$0.new\" \"$0\"; do "
+                    "        sleep 0.05; "
+                    "done & "
+                    "exec cat > \"$1\"",
+                    grid, record});
+                window = app->wait_for_window();
+                ASSERT_NE(window, 0u) << app->err();
+                if (wm) {
+                        ASSERT_TRUE(wm->manages(window));
+                }
+                start = settled();
+                ASSERT_TRUE(start.whole_cells()) << start;
+        }
+
+        void TearDown() override
+        {
+                if (!app)
+                        return;
+                if (window && app->running())
+                        close_window(window);
+                EXPECT_EQ(app->wait_exit(), 0) << app->err();
+        }
+
+        Shape shape()
+        {
+                Shape s;
+                s.window = window_size(window);
+                std::istringstream{read_file(grid)} >> s.rows >> s.columns;
+                s.hints = size_hints(window);
+                return s;
+        }
+
+        // The shape once the window and the child agree on whole cells and
+        // stay so for a few looks: a window manager may pass through other
+        // sizes on its way.
+        Shape settled()
+        {
+                Shape last;
+                int same = 0;
+                wait_until(
+                    [&] {
+                            auto now = shape();
+                            same = now == last && now.whole_cells() ? same + 1 : 0;
+                            last = now;
+                            return same >= 3;
+                    },
+                    5.0);
+                return last;
+        }
+
+        // Presses `chord` and waits until the program has handled it (the
+        // key after it has reached the child) and, if the zoom level
+        // changed, has handed the new cells to the window manager.
+        Shape press(const std::string& chord)
+        {
+                auto next = chord == "ctrl+equal" ? std::min(level + 1, 7)
+                            : chord == "ctrl+minus" ? std::max(level - 1, -7)
+                                                    : 0;
+                auto before = size_hints(window);
+                send_keys(window, {chord, "x"});
+                auto pressed = size_t(++presses);
+                EXPECT_TRUE(wait_until([&] { return count(read_file(record), "x") == pressed; }))
+                    << chord << " was not handled";
+                if (next != level) {
+                        EXPECT_TRUE(wait_until([&] {
+                                auto now = size_hints(window);
+                                return now.inc_width != before.inc_width ||
+                                       now.inc_height != before.inc_height;
+                        })) << "the cells did not change with " << chord;
+                }
+                level = next;
+                return settled();
+        }
+
+        // The user drags the window to `size`, or asks the window manager to.
+        Shape resize(WindowSize size)
+        {
+                auto before = window_size(window);
+                run({"xdotool", "windowsize", std::to_string(window), std::to_string(size.width),
+                     std::to_string(size.height)});
+                EXPECT_TRUE(wait_until([&] { return window_size(window) != before; }));
+                return settled();
+        }
+
+        // Walks `chords` and checks every step against `anchor`, the size
+        // before the first of them; Control+0 must give `back` exactly.
+        void walk(const std::vector<std::string>& chords, WindowSize anchor, const Shape& back)
+        {
+                for (auto const& chord : chords) {
+                        auto now = press(chord);
+                        if (chord == "ctrl+0")
+                                EXPECT_EQ(now, back) << "after " << chord;
+                        else
+                                EXPECT_TRUE(near(now, anchor)) << "after " << chord;
+                }
+        }
+
+        TempDir dir;
+        std::string grid = dir.file("grid");
+        std::string record = dir.file("record");
+        std::optional<WindowManager> wm;
+        std::optional<Brackenfold> app;
+        unsigned long window = 0;
+        Shape start;
+        int presses = 0;
+        int level = 0; // zoom steps away from the normal size
+};
+
+// Zoom in, out and back: at every step the window keeps its size as
+// closely as whole cells allow, and Control+0 gives back the start.
+TEST_P(Window, ZoomWalksEndWhereTheyStarted)
+{
+        walk({"ctrl+equal", "ctrl+0", "ctrl+minus", "ctrl+0"}, start.window, start);
+        walk({"ctrl+equal", "ctrl+equal", "ctrl+equal", "ctrl+minus", "ctrl+minus", "ctrl+minus",
+              "ctrl+0"},
+             start.window, start);
+        // Seven steps each way in a mixed order never pass a limit.
+        walk({"ctrl+minus", "ctrl+equal", "ctrl+equal", "ctrl+minus", "ctrl+equal", "ctrl+equal",
+              "ctrl+minus", "ctrl+minus", "ctrl+equal", "ctrl+minus", "ctrl+equal", "ctrl+minus",
+              "ctrl+equal", "ctrl+minus"},
+             start.window, start);
+        EXPECT_EQ(shape(), start);
+        walk({"ctrl+0"}, start.window, start);
+}
+
+// A resize lands on whole cells, zoomed or not; after one, zooming starts
+// from the user's size and Control+0 gives the grid of that size.
+TEST_P(Window, ResizesLandOnWholeCellsAndZoomStartsFromThem)
+{
+        auto odd = [](const Shape& s) {
+                return WindowSize{s.window.width + s.hints.inc_width / 2 + 37,
+                                  s.window.height + s.hints.inc_height / 2 + 29};
+        };
+        auto resized = resize(odd(start));
+        EXPECT_TRUE(resized.whole_cells()) << resized;
+        EXPECT_NE(resized.window, start.window);
+
+        auto zoomed = press("ctrl+equal");
+        EXPECT_TRUE(near(zoomed, resized.window));
+        auto user = resize(odd(zoomed));
+        EXPECT_TRUE(user.whole_cells()) << user;
+
+        auto reset = press("ctrl+0");
+        EXPECT_TRUE(near(reset, user.window));
+        EXPECT_EQ(reset.hints.inc_width, start.hints.inc_width);
+        // Back at the cells of the user's size: that size exactly.
+        EXPECT_EQ(press("ctrl+equal"), user);
+}
+
+INSTANTIATE_TEST_SUITE_P(Wm, Window, testing::Values(Wm::none, Wm::openbox), wm_name);
+
+bool demands_attention(unsigned long window)
+{
+        return xprop(window, {"_NET_WM_STATE"}).find("_NET_WM_STATE_DEMANDS_ATTENTION") !=
+               std::string::npos;
+}
+
+bool urgent(unsigned long window)
+{
+        return xprop(window, {"WM_HINTS"}).find("urgency hint bit is set") != std::string::npos;
+}
+
+// openbox passes the focus to the newest window: the bell rings in one
+// the user is not looking at.
+TEST(UnderOpenbox, BellInABackgroundWindowDemandsAttention)
+{
+        WindowManager wm;
+        ASSERT_EQ(wm.failure(), "");
+        TempDir dir;
+        auto ring = dir.file("ring");
+        Brackenfold ringing{{"sh", "-c",
+                             "while [ ! -e \"$0\" ]; do sleep 0.05; done; printf '\\a'; "
+                             "exec sleep 1000",
+                             ring}};
+        auto window = ringing.wait_for_window();
+        ASSERT_NE(window, 0u) << ringing.err();
+        ASSERT_TRUE(wm.manages(window));
+        Brackenfold front{{"sleep", "1000"}};
+        auto front_window = front.wait_for_window();
+        ASSERT_NE(front_window, 0u) << front.err();
+        ASSERT_TRUE(wm.manages(front_window));
+        auto active = take_text(g_strdup_printf("window id # 0x%lx", front_window));
+        ASSERT_TRUE(wait_until([&] {
+                return run({"xprop", "-root", "_NET_ACTIVE_WINDOW"}).find(active) !=
+                       std::string::npos;
+        }));
+        EXPECT_FALSE(urgent(window));
+        EXPECT_FALSE(demands_attention(window));
+
+        write_file(ring, "");
+        EXPECT_TRUE(wait_until([&] { return urgent(window); }));
+        EXPECT_TRUE(wait_until([&] { return demands_attention(window); }))
+            << xprop(window, {"_NET_WM_STATE"});
+        EXPECT_FALSE(demands_attention(front_window));
+
+        for (auto w : {window, front_window})
+                close_window(w);
+        EXPECT_EQ(ringing.wait_exit(), 0);
+        EXPECT_EQ(front.wait_exit(), 0);
+}
+
+// A task bar or pager asks the window manager, which asks the window.
+TEST(UnderOpenbox, ClosingThroughTheWindowManagerEndsTheProgram)
+{
+        WindowManager wm;
+        ASSERT_EQ(wm.failure(), "");
+        Brackenfold app{{"sleep", "1000"}};
+        auto window = app.wait_for_window();
+        ASSERT_NE(window, 0u) << app.err();
+        ASSERT_TRUE(wm.manages(window));
+        close_window_through_wm(window);
+        EXPECT_EQ(app.wait_exit(), 0) << app.err();
+}
+
+} // namespace
