@@ -10,26 +10,27 @@
 // FILE. The driver starts the terminal, waits for its top-level window's map
 // and for the child, gives the window the keyboard, waits until the window
 // has kept still for --still MS (300; more under valgrind) and presses one
-// key with
-// XTEST to find the cell's pixels on the screen (the box of pixels that
-// changed). Then it presses the key N more times (150) at random gaps of
-// 20-60 ms between one key's pixels and the next key, and times each from
+// key with XTEST to find the cell's pixels on the screen (the box of pixels
+// that changed). Then it presses the key N more times (150) at random gaps
+// of 20-60 ms between one key's pixels and the next key, and times each from
 // the key sent to the first changed pixel, reading the cell from the root
 // window in a tight loop of XGetImage. The root window is what the screen
 // shows, composited windows included.
 //
 // Each run proves itself: the child's count must equal the keys sent, the
-// cell must come to the state the key asked for (within --key-timeout, 2 s;
-// more for a terminal run under valgrind), and it must not change
-// while no key is outstanding (between keys, and for 300 ms after the last);
-// the server's key repeat is off meanwhile, so a key held long on a loaded
-// machine is still one key;
-// otherwise the run is reported as failed with the reason. Prints one line
-// of key=value pairs: status (ok or failed), reason, keys, count, median_ms,
-// p95_ms, max_ms, min_ms, mean_ms, poll_us (the mean time of one read of the
-// cell), cpu_us (CPU time of the terminal, all its threads, per key over the
-// 150 keys: the work a key costs, whatever the load), map_ms, cell (x,y,w,h
-// on the root window), child_ppid, terminal_pid, wm_pid.
+// cell must come to the state the key asked for (within --key-timeout S, 2;
+// more for a terminal run under valgrind), and it must not change while no
+// key is outstanding (between keys, and for 300 ms after the last);
+// otherwise the run is reported as failed with the reason. The server's key
+// repeat is off meanwhile, so that a key held long on a loaded machine is
+// still one key.
+//
+// Prints one line of key=value pairs: status (ok or failed), reason, keys,
+// count, median_ms, p95_ms, max_ms, min_ms, mean_ms, poll_us (the mean time
+// of one read of the cell), cpu_us (CPU time of the terminal, all its
+// threads, per key over the N keys: the work a key costs, whatever the
+// load), map_ms, cell (x,y,w,h on the root window), child_ppid,
+// terminal_pid, wm_pid.
 #include "process-cpu.hh"
 #include "window-owner.hh"
 
