@@ -11,6 +11,17 @@
 //   RGBA=1              the screen's RGBA visual for the window
 //   ICON=1              the window icon "utilities-terminal"
 //   SCROLLED=1          the terminal in a scrolled window with a permanent scroll bar
+//   SCROLLED=2          the same with an overlay scroll bar (GTK_POLICY_AUTOMATIC),
+//                       as brackenfold has by default
+//   OVERLAY=1           that inside a GtkOverlay with two hidden bars over it (a
+//                       revealer whose content is hidden, an info bar), as
+//                       brackenfold's window holds its terminal
+//   OVERLAY=2           the same with a get-child-position handler that measures
+//                       the revealer, as brackenfold places its search bar
+//   KEY_HANDLER=1       a key-press-event handler that looks at every key and
+//                       lets it through
+//   LINK_PATTERN=1      a match pattern for links, with a pointer cursor
+//   HINTS=1             geometry hints in whole cells (base, minimum, increments)
 //   PADDING=1           brackenfold's style sheet rule: 2 pixels around the terminal
 //   EARLY_CELL_SIZE=1   ask for the cell size before the window is shown
 //   XFCE=1              what xfce4-terminal sets besides: explicit colours,
@@ -24,6 +35,7 @@
 #include <gtk/gtk.h>
 #include <vte/vte.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <malloc.h>
@@ -56,31 +68,37 @@ void set_palette(VteTerminal* vte, GtkWidget* window)
         gtk_widget_set_app_paintable(window, true);
 }
 
-void configure(VteTerminal* vte, GtkWidget* window)
+gboolean look_at_key(GtkWidget*, GdkEventKey* event, gpointer) noexcept
 {
-        auto font = pango_font_description_from_string("Monospace 12");
-        vte_terminal_set_font(vte, font);
-        pango_font_description_free(font);
-        vte_terminal_set_scrollback_lines(vte, knob("SCROLLBACK", 10000));
-        vte_terminal_set_scroll_on_output(vte, knob("SCROLL_ON_OUTPUT", 0));
-        vte_terminal_set_text_blink_mode(vte, VteTextBlinkMode(knob("TEXT_BLINK", 3)));
-        vte_terminal_set_cursor_blink_mode(vte, VteCursorBlinkMode(knob("CURSOR_BLINK", 0)));
-        set_palette(vte, window);
-        if (knob("EARLY_CELL_SIZE", 0))
-                vte_terminal_get_char_width(vte);
+        constexpr auto both = GdkModifierType(GDK_SHIFT_MASK | GDK_CONTROL_MASK);
+        return (event->state & both) == both && event->keyval == GDK_KEY_F;
 }
 
-GtkWidget* wrap(VteTerminal* vte)
+void add_link_pattern(VteTerminal* vte)
 {
-        if (!knob("SCROLLED", 0))
-                return GTK_WIDGET(vte);
-        auto scrolled = gtk_scrolled_window_new(nullptr, nullptr);
-        gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scrolled), GTK_POLICY_NEVER,
-                                       GTK_POLICY_ALWAYS);
-        gtk_scrolled_window_set_propagate_natural_width(GTK_SCROLLED_WINDOW(scrolled), true);
-        gtk_scrolled_window_set_propagate_natural_height(GTK_SCROLLED_WINDOW(scrolled), true);
-        gtk_container_add(GTK_CONTAINER(scrolled), GTK_WIDGET(vte));
-        return scrolled;
+        // brackenfold's link pattern, as its terminal compiles it.
+        constexpr const char pattern[] =
+            "(?>https?|ftp|gopher|rtmp):\\/\\/"
+            "(?>[^[:punct:][:space:]]|\\[[0-9a-f:]+(%[[:alnum:]_-]+)?\\])"
+            "(?>(?>[.,!?:;]*)(?>[^][)(><\"\u201C\u201D.,!?:;[:space:]]+"
+            "|\\([^)([:space:]]*\\)|\"[^\"[:space:]]*\"))+";
+        auto regex = vte_regex_new_for_match(pattern, -1, 0x408, nullptr);
+        auto tag = vte_terminal_match_add_regex(vte, regex, 0);
+        vte_terminal_match_set_cursor_name(vte, tag, "pointer");
+        vte_regex_unref(regex);
+}
+
+void set_cell_hints(VteTerminal* vte, GtkWidget* window)
+{
+        GdkGeometry hints{};
+        hints.width_inc = int(vte_terminal_get_char_width(vte));
+        hints.height_inc = int(vte_terminal_get_char_height(vte));
+        hints.base_width = hints.base_height = 4;
+        hints.min_width = 4 + 28 * hints.width_inc;
+        hints.min_height = 4 + 3 * hints.height_inc;
+        gtk_window_set_geometry_hints(
+            GTK_WINDOW(window), nullptr, &hints,
+            GdkWindowHints(GDK_HINT_MIN_SIZE | GDK_HINT_BASE_SIZE | GDK_HINT_RESIZE_INC));
 }
 
 void set_icon_list(GtkWidget* window)
@@ -112,6 +130,80 @@ void decorate(GtkWidget* window)
                                                           GTK_STYLE_PROVIDER_PRIORITY_USER);
                 g_object_unref(css);
         }
+}
+
+void configure(VteTerminal* vte, GtkWidget* window)
+{
+        auto font = pango_font_description_from_string("Monospace 12");
+        vte_terminal_set_font(vte, font);
+        pango_font_description_free(font);
+        vte_terminal_set_scrollback_lines(vte, knob("SCROLLBACK", 10000));
+        vte_terminal_set_scroll_on_output(vte, knob("SCROLL_ON_OUTPUT", 0));
+        vte_terminal_set_text_blink_mode(vte, VteTextBlinkMode(knob("TEXT_BLINK", 3)));
+        vte_terminal_set_cursor_blink_mode(vte, VteCursorBlinkMode(knob("CURSOR_BLINK", 0)));
+        set_palette(vte, window);
+        if (knob("EARLY_CELL_SIZE", 0))
+                vte_terminal_get_char_width(vte);
+        if (knob("KEY_HANDLER", 0))
+                g_signal_connect(vte, "key-press-event", G_CALLBACK(look_at_key), nullptr);
+        if (knob("LINK_PATTERN", 0))
+                add_link_pattern(vte);
+        if (knob("HINTS", 0))
+                set_cell_hints(vte, window);
+}
+
+GtkWidget* scroll(VteTerminal* vte)
+{
+        auto policy = knob("SCROLLED", 0);
+        if (!policy)
+                return GTK_WIDGET(vte);
+        auto scrolled = gtk_scrolled_window_new(nullptr, nullptr);
+        gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scrolled), GTK_POLICY_NEVER,
+                                       policy == 2 ? GTK_POLICY_AUTOMATIC : GTK_POLICY_ALWAYS);
+        gtk_scrolled_window_set_propagate_natural_width(GTK_SCROLLED_WINDOW(scrolled), true);
+        gtk_scrolled_window_set_propagate_natural_height(GTK_SCROLLED_WINDOW(scrolled), true);
+        gtk_container_add(GTK_CONTAINER(scrolled), GTK_WIDGET(vte));
+        return scrolled;
+}
+
+gboolean place_bar(GtkOverlay* overlay, GtkWidget* child, GdkRectangle* where, gpointer) noexcept
+{
+        GtkAllocation area;
+        gtk_widget_get_allocation(GTK_WIDGET(overlay), &area);
+        GtkRequisition natural;
+        gtk_widget_get_preferred_size(child, nullptr, &natural);
+        where->width = std::min(natural.width, area.width);
+        where->height = std::min(natural.height, area.height);
+        where->x = area.width - where->width;
+        where->y = area.height - where->height;
+        return true;
+}
+
+GtkWidget* wrap(VteTerminal* vte)
+{
+        auto inner = scroll(vte);
+        auto overlay_kind = knob("OVERLAY", 0);
+        if (!overlay_kind)
+                return inner;
+        auto overlay = gtk_overlay_new();
+        gtk_container_add(GTK_CONTAINER(overlay), inner);
+        auto revealer = gtk_revealer_new();
+        gtk_widget_set_halign(revealer, GTK_ALIGN_END);
+        gtk_widget_set_valign(revealer, GTK_ALIGN_END);
+        gtk_revealer_set_transition_type(GTK_REVEALER(revealer),
+                                         GTK_REVEALER_TRANSITION_TYPE_SLIDE_UP);
+        auto content = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 2);
+        gtk_widget_set_no_show_all(content, true);
+        gtk_container_add(GTK_CONTAINER(content), gtk_entry_new());
+        gtk_container_add(GTK_CONTAINER(revealer), content);
+        gtk_overlay_add_overlay(GTK_OVERLAY(overlay), revealer);
+        auto bar = gtk_info_bar_new();
+        gtk_widget_set_no_show_all(bar, true);
+        gtk_widget_set_valign(bar, GTK_ALIGN_END);
+        gtk_overlay_add_overlay(GTK_OVERLAY(overlay), bar);
+        if (overlay_kind == 2)
+                g_signal_connect(overlay, "get-child-position", G_CALLBACK(place_bar), nullptr);
+        return overlay;
 }
 
 } // namespace

@@ -18,7 +18,9 @@
 // VmHWM and RssAnon (kB) of the process that owns the window, and then, with
 // --stop NAME, sends SIGTERM to that process's descendants called NAME (the
 // `sleep` run in the terminal), so that the terminal exits on its own.
-#include <X11/Xatom.h>
+#include "process-cpu.hh"
+#include "window-owner.hh"
+
 #include <X11/Xlib.h>
 
 #include <algorithm>
@@ -95,23 +97,6 @@ bool parse_options(int argc, char** argv, Options& options)
         return false;
 }
 
-long window_pid(Display* display, Window window)
-{
-        Atom type = None;
-        int format = 0;
-        unsigned long count = 0, after = 0;
-        unsigned char* data = nullptr;
-        auto atom = XInternAtom(display, "_NET_WM_PID", False);
-        long pid = 0;
-        if (XGetWindowProperty(display, window, atom, 0, 1, False, XA_CARDINAL, &type,
-                               &format, &count, &after, &data) == Success &&
-            data && count == 1 && format == 32)
-                pid = long(*reinterpret_cast<unsigned long*>(data));
-        if (data)
-                XFree(data);
-        return pid;
-}
-
 // The fields of /proc/PID/status that tell the memory of a process, in kB.
 void read_memory(long pid, Outcome& outcome)
 {
@@ -130,29 +115,6 @@ void read_memory(long pid, Outcome& outcome)
                 else if (key == "RssAnon")
                         outcome.anon_kb = value;
         }
-}
-
-// CPU time of all threads of a process in milliseconds, -1 without one:
-// the first field of each thread's schedstat counts nanoseconds on a CPU.
-double process_cpu_ms(long pid)
-{
-        if (pid <= 0)
-                return -1;
-        auto path = "/proc/" + std::to_string(pid) + "/task";
-        auto dir = opendir(path.c_str());
-        if (!dir)
-                return -1;
-        double total = 0;
-        while (auto entry = readdir(dir)) {
-                if (entry->d_name[0] == '.')
-                        continue;
-                std::ifstream schedstat(path + "/" + entry->d_name + "/schedstat");
-                double ns = 0;
-                if (schedstat >> ns)
-                        total += ns / 1e6;
-        }
-        closedir(dir);
-        return total;
 }
 
 // The parent and the command name of every process, from /proc/*/stat.
