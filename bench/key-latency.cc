@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // key-latency [--keys N] [--seed N] [--timeout S] [--key-timeout S] [--still MS]
 //             --result FILE -- TERMINAL...
 // key-latency --child FILE ROW COLUMN

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // CPU time of a process, read from /proc, for the benchmark's figures of
 // work done whatever the load.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The process that says it owns a top-level window, for the benchmark's
 // proofs that a window is the launched terminal's.
 #pragma once
