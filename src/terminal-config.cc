@@ -262,15 +262,17 @@ void load_config(Terminal* self, bool notify)
                 return;
 
         auto config = std::make_shared<const Config>();
-        self->priv->config = config;
+        auto previous = std::exchange(self->priv->config, config);
 
         gtk_scrolled_window_set_policy(self->scrolled_window, GTK_POLICY_NEVER,
                                        vertical_scrollbar_policy(self, *config));
-        auto cells = cell_size(self);
         vte_terminal_set_font(self->vte, config->font.get());
         // The window size from before the zoom was in cells of the old font:
-        // it cannot come back exactly, and the next step starts afresh.
-        if (cell_size(self) != cells)
+        // it cannot come back exactly, and the next step starts afresh. The
+        // fonts are compared rather than the cells they measure: measuring
+        // before the first font is set would load VTE's default font for
+        // nothing, about a tenth of the start-up time.
+        if (previous && !pango_font_description_equal(previous->font.get(), config->font.get()))
                 self->priv->zoom_geometry.forget();
         apply_geometry_hints(self);
         apply_terminal_options(self, *config);
