@@ -114,6 +114,18 @@ TEST(Startup, WindowHasTitleRgbaVisualAndStyledGrid)
         EXPECT_EQ(app.wait_exit(), 0);
 }
 
+// The window's _NET_WM_ICON as xprop prints it, once it holds an icon
+// (it comes a moment after the first frame); the last reading otherwise.
+std::string wait_for_icon(unsigned long window)
+{
+        std::string props;
+        EXPECT_TRUE(wait_until([&] {
+                props = xprop(window, {"_NET_WM_ICON"});
+                return props.find("Icon (") != std::string::npos;
+        })) << props;
+        return props;
+}
+
 // The icon comes a moment after the window's first frame: a window manager
 // that watches the property sees it arrive.
 TEST(Startup, WindowGetsTheTerminalIcon)
@@ -121,11 +133,7 @@ TEST(Startup, WindowGetsTheTerminalIcon)
         Brackenfold app{{"sleep", "1000"}};
         auto window = app.wait_for_window();
         ASSERT_NE(window, 0u) << app.err();
-        std::string props;
-        EXPECT_TRUE(wait_until([&] {
-                props = xprop(window, {"_NET_WM_ICON"});
-                return props.find("Icon (") != std::string::npos;
-        })) << props;
+        auto props = wait_for_icon(window);
         EXPECT_NE(props.find("_NET_WM_ICON(CARDINAL)"), std::string::npos) << props;
         close_window(window);
         EXPECT_EQ(app.wait_exit(), 0);
@@ -149,11 +157,7 @@ TEST(Startup, WithoutTheThemesTerminalIconTheWindowShowsItsOwn)
                          {"XDG_CONFIG_HOME", dir.file("config")}}};
         auto window = app.wait_for_window();
         ASSERT_NE(window, 0u) << app.err();
-        std::string props;
-        EXPECT_TRUE(wait_until([&] {
-                props = xprop(window, {"_NET_WM_ICON"});
-                return props.find("Icon (") != std::string::npos;
-        })) << props;
+        auto props = wait_for_icon(window);
         EXPECT_EQ(count(props, "Icon ("), 1u) << props;
         EXPECT_NE(props.find("Icon (48 x 48)"), std::string::npos) << props;
         close_window(window);
