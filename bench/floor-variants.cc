@@ -13,6 +13,11 @@
 //   SCROLLED=1          the terminal in a scrolled window with a permanent scroll bar
 //   SCROLLED=2          the same with an overlay scroll bar (GTK_POLICY_AUTOMATIC),
 //                       as brackenfold has by default
+//   SCROLLED=3          the same with no scroll bar at all (GTK_POLICY_NEVER)
+//   HIDDEN_BAR=0        do not draw the scroll bar while the window it is
+//                       drawn into is hidden (a faded-out overlay scroll bar)
+//   KINETIC=0           no kinetic scrolling in that scrolled window (its
+//                       touch gestures)
 //   OVERLAY=1           that inside a GtkOverlay with two hidden bars over it (a
 //                       revealer whose content is hidden, an info bar), as
 //                       brackenfold's window holds its terminal
@@ -23,6 +28,8 @@
 //   LINK_PATTERN=1      a match pattern for links, with a pointer cursor
 //   HINTS=1             geometry hints in whole cells (base, minimum, increments)
 //   PADDING=1           brackenfold's style sheet rule: 2 pixels around the terminal
+//   CSS=TEXT            a style sheet of one's own for the screen, for trying
+//                       rules
 //   EARLY_CELL_SIZE=1   ask for the cell size before the window is shown
 //   XFCE=1              what xfce4-terminal sets besides: explicit colours,
 //                       bold is bright, an app-paintable window
@@ -123,6 +130,13 @@ void decorate(GtkWidget* window)
         if (knob("RGBA", 0))
                 if (auto visual = gdk_screen_get_rgba_visual(screen))
                         gtk_widget_set_visual(window, visual);
+        if (auto text = g_getenv("CSS")) {
+                auto css = gtk_css_provider_new();
+                gtk_css_provider_load_from_data(css, text, -1, nullptr);
+                gtk_style_context_add_provider_for_screen(screen, GTK_STYLE_PROVIDER(css),
+                                                          GTK_STYLE_PROVIDER_PRIORITY_USER);
+                g_object_unref(css);
+        }
         if (knob("PADDING", 0)) {
                 auto css = gtk_css_provider_new();
                 gtk_css_provider_load_from_data(css, "vte-terminal { padding: 2px; }", -1, nullptr);
@@ -152,14 +166,26 @@ void configure(VteTerminal* vte, GtkWidget* window)
                 set_cell_hints(vte, window);
 }
 
+gboolean skip_hidden_bar(GtkWidget* bar, cairo_t*, gpointer) noexcept
+{
+        auto window = gtk_widget_get_parent_window(bar);
+        return window && !gdk_window_is_visible(window);
+}
+
 GtkWidget* scroll(VteTerminal* vte)
 {
         auto policy = knob("SCROLLED", 0);
         if (!policy)
                 return GTK_WIDGET(vte);
         auto scrolled = gtk_scrolled_window_new(nullptr, nullptr);
-        gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scrolled), GTK_POLICY_NEVER,
-                                       policy == 2 ? GTK_POLICY_AUTOMATIC : GTK_POLICY_ALWAYS);
+        auto vertical = policy == 2 ? GTK_POLICY_AUTOMATIC
+                        : policy == 3 ? GTK_POLICY_NEVER : GTK_POLICY_ALWAYS;
+        gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scrolled), GTK_POLICY_NEVER, vertical);
+        if (!knob("HIDDEN_BAR", 1))
+                g_signal_connect(gtk_scrolled_window_get_vscrollbar(GTK_SCROLLED_WINDOW(scrolled)),
+                                 "draw", G_CALLBACK(skip_hidden_bar), nullptr);
+        if (!knob("KINETIC", 1))
+                gtk_scrolled_window_set_kinetic_scrolling(GTK_SCROLLED_WINDOW(scrolled), false);
         gtk_scrolled_window_set_propagate_natural_width(GTK_SCROLLED_WINDOW(scrolled), true);
         gtk_scrolled_window_set_propagate_natural_height(GTK_SCROLLED_WINDOW(scrolled), true);
         gtk_container_add(GTK_CONTAINER(scrolled), GTK_WIDGET(vte));

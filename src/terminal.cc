@@ -218,6 +218,16 @@ static gboolean place_search_bar(GtkOverlay* overlay, GtkWidget* child, GdkRecta
         return true;
 }
 
+// An overlay scroll bar that has faded out lives on in a hidden window, and
+// GTK still draws it, at full cost and invisibly, in every frame the
+// terminal draws: on every key typed. Where that window is hidden nothing
+// drawn there could show.
+static gboolean skip_hidden_scroll_bar(GtkWidget* bar, cairo_t*, gpointer) noexcept
+{
+        auto window = gtk_widget_get_parent_window(bar);
+        return window && !gdk_window_is_visible(window);
+}
+
 // A zoom changes the cells without a reload: the window manager must still
 // size the window in whole cells of the new size.
 static void cell_size_changed(VteTerminal*, guint, guint, Terminal* self) noexcept
@@ -311,6 +321,8 @@ Terminal* terminal_new(int argc, char** argv, GtkContainer* parent,
         gtk_widget_set_sensitive(GTK_WIDGET(self->search_button_up), priv->has_search_regex);
         gtk_widget_set_sensitive(GTK_WIDGET(self->search_button_down), priv->has_search_regex);
         vte_terminal_search_set_wrap_around(self->vte, true);
+        g_signal_connect(gtk_scrolled_window_get_vscrollbar(self->scrolled_window), "draw",
+                         G_CALLBACK(skip_hidden_scroll_bar), nullptr);
         g_signal_connect(self->search_revealer, "notify::reveal-child",
                          G_CALLBACK(search_revealer_changed), nullptr);
         g_signal_connect(self, "get-child-position", G_CALLBACK(place_search_bar), self);

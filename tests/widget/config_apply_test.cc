@@ -243,6 +243,49 @@ TEST_F(ConfigApplyTest, ReloadReadsTheOverlaySettingAgain)
         EXPECT_EQ(vertical, GTK_POLICY_ALWAYS);
 }
 
+// Whether the scroll bar's own drawing runs when GTK asks it to draw.
+bool scroll_bar_draws(GtkWidget* bar)
+{
+        auto surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 32, 256);
+        auto cr = cairo_create(surface);
+        gboolean handled = FALSE;
+        g_signal_emit_by_name(bar, "draw", cr, &handled);
+        cairo_destroy(cr);
+        cairo_surface_destroy(surface);
+        return !handled;
+}
+
+// A faded-out overlay scroll bar sits in a hidden window: drawing it there
+// would cost every frame (every key typed) and show nothing. Shown again
+// (the pointer comes near), or as a permanent bar, it draws as ever.
+TEST_F(ConfigApplyTest, AScrollBarDrawsOnlyWhereItCanBeSeen)
+{
+        auto bar = gtk_scrolled_window_get_vscrollbar(terminal->scrolled_window);
+        ASSERT_TRUE(iterate_until([&] { return gtk_widget_get_mapped(bar); }));
+        auto indicator = gtk_widget_get_parent_window(bar);
+        ASSERT_NE(indicator, nullptr);
+        ASSERT_NE(indicator, gtk_widget_get_window(GTK_WIDGET(terminal->scrolled_window)))
+            << "an overlay scroll bar has a window of its own";
+
+        gdk_window_hide(indicator);
+        EXPECT_FALSE(scroll_bar_draws(bar));
+        gdk_window_show(indicator);
+        EXPECT_TRUE(scroll_bar_draws(bar));
+
+        g_object_set(gtk_settings_get_default(), "gtk-overlay-scrolling", FALSE, nullptr);
+        auto restore = std::unique_ptr<GtkSettings, void (*)(GtkSettings*)>{
+            gtk_settings_get_default(), [](GtkSettings* settings) {
+                    g_object_set(settings, "gtk-overlay-scrolling", TRUE, nullptr);
+            }};
+        reload("");
+        // A permanent bar never fades: its window stays shown and it draws.
+        ASSERT_TRUE(iterate_until([&] {
+                auto window = gtk_widget_get_parent_window(bar);
+                return window && gdk_window_is_visible(window);
+        }));
+        EXPECT_TRUE(scroll_bar_draws(bar));
+}
+
 // --- Geometry hints, as the window manager reads them -------------------
 
 struct SizeHints {
