@@ -228,6 +228,15 @@ static gboolean skip_hidden_scroll_bar(GtkWidget* bar, cairo_t*, gpointer) noexc
         return window && !gdk_window_is_visible(window);
 }
 
+// A key's release belongs to the terminal, as its press does. Let past it,
+// it would only be looked up in the key bindings of every widget around it
+// (the scrolled window, this overlay, the window) on every key typed: about
+// a sixth of what a key costs the program.
+static gboolean keep_key_release(GtkWidget*, GdkEventKey*, gpointer) noexcept
+{
+        return true;
+}
+
 // A zoom changes the cells without a reload: the window manager must still
 // size the window in whole cells of the new size.
 static void cell_size_changed(VteTerminal*, guint, guint, Terminal* self) noexcept
@@ -321,6 +330,8 @@ Terminal* terminal_new(int argc, char** argv, GtkContainer* parent,
         gtk_widget_set_sensitive(GTK_WIDGET(self->search_button_up), priv->has_search_regex);
         gtk_widget_set_sensitive(GTK_WIDGET(self->search_button_down), priv->has_search_regex);
         vte_terminal_search_set_wrap_around(self->vte, true);
+        g_signal_connect_after(self->vte, "key-release-event", G_CALLBACK(keep_key_release),
+                               nullptr);
         g_signal_connect(gtk_scrolled_window_get_vscrollbar(self->scrolled_window), "draw",
                          G_CALLBACK(skip_hidden_scroll_bar), nullptr);
         g_signal_connect(self->search_revealer, "notify::reveal-child",

@@ -198,6 +198,45 @@ TEST_F(InputTest, OtherKeysReachTheChild)
         EXPECT_EQ(scale(), 1.0);
 }
 
+// A release goes to the terminal and stops there: the widgets around it
+// have no use for it, and looking it up in their key bindings cost every
+// key typed.
+TEST_F(InputTest, KeyReleasesStopAtTheTerminal)
+{
+        auto seen = [](GtkWidget* widget, bool after, int* count) {
+                auto flags = after ? G_CONNECT_AFTER : GConnectFlags(0);
+                return g_signal_connect_data(
+                    widget, "key-release-event",
+                    G_CALLBACK(+[](GtkWidget*, GdkEventKey*, int* count) noexcept -> gboolean {
+                            ++*count;
+                            return false;
+                    }),
+                    count, nullptr, flags);
+        };
+        int terminal_saw = 0, around_saw = 0;
+        auto vte = GTK_WIDGET(terminal->vte);
+        std::vector<std::pair<GtkWidget*, gulong>> spies{
+            {vte, seen(vte, false, &terminal_saw)},
+            {GTK_WIDGET(terminal->scrolled_window),
+             seen(GTK_WIDGET(terminal->scrolled_window), false, &around_saw)},
+            {GTK_WIDGET(terminal), seen(GTK_WIDGET(terminal), false, &around_saw)},
+            {GTK_WIDGET(window), seen(GTK_WIDGET(window), true, &around_saw)}};
+        ASSERT_EQ(gtk_window_get_focus(window), vte);
+
+        auto release = event(GDK_KEY_RELEASE, 0);
+        release->key.keyval = GDK_KEY_a;
+        // Through the window, as the toolkit delivers it.
+        gtk_widget_event(GTK_WIDGET(window), release.get());
+        for (auto [widget, id] : spies)
+                g_signal_handler_disconnect(widget, id);
+        EXPECT_EQ(terminal_saw, 1);
+        EXPECT_EQ(around_saw, 0);
+
+        // The press of a key still reaches the child, untouched.
+        EXPECT_FALSE(key(GDK_KEY_b, 0));
+        EXPECT_TRUE(received("b"));
+}
+
 TEST_F(InputTest, ZoomKeysStepAndReset)
 {
         EXPECT_TRUE(key(GDK_KEY_equal, ctrl));
