@@ -120,6 +120,15 @@ void set_icon_list(GtkWidget* window)
         g_list_free_full(icons, g_object_unref);
 }
 
+void add_style(GdkScreen* screen, const char* text)
+{
+        auto css = gtk_css_provider_new();
+        gtk_css_provider_load_from_data(css, text, -1, nullptr);
+        gtk_style_context_add_provider_for_screen(screen, GTK_STYLE_PROVIDER(css),
+                                                  GTK_STYLE_PROVIDER_PRIORITY_USER);
+        g_object_unref(css);
+}
+
 void decorate(GtkWidget* window)
 {
         if (knob("ICON_LIST", 0))
@@ -130,19 +139,10 @@ void decorate(GtkWidget* window)
         if (knob("RGBA", 0))
                 if (auto visual = gdk_screen_get_rgba_visual(screen))
                         gtk_widget_set_visual(window, visual);
-        if (auto text = g_getenv("CSS")) {
-                auto css = gtk_css_provider_new();
-                gtk_css_provider_load_from_data(css, text, -1, nullptr);
-                gtk_style_context_add_provider_for_screen(screen, GTK_STYLE_PROVIDER(css),
-                                                          GTK_STYLE_PROVIDER_PRIORITY_USER);
-                g_object_unref(css);
-        }
+        if (auto text = g_getenv("CSS"))
+                add_style(screen, text);
         if (knob("PADDING", 0)) {
-                auto css = gtk_css_provider_new();
-                gtk_css_provider_load_from_data(css, "vte-terminal { padding: 2px; }", -1, nullptr);
-                gtk_style_context_add_provider_for_screen(screen, GTK_STYLE_PROVIDER(css),
-                                                          GTK_STYLE_PROVIDER_PRIORITY_USER);
-                g_object_unref(css);
+                add_style(screen, "vte-terminal { padding: 2px; }");
         }
 }
 

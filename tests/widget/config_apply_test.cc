@@ -246,12 +246,11 @@ TEST_F(ConfigApplyTest, ReloadReadsTheOverlaySettingAgain)
 // Whether the scroll bar's own drawing runs when GTK asks it to draw.
 bool scroll_bar_draws(GtkWidget* bar)
 {
-        auto surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 32, 256);
-        auto cr = cairo_create(surface);
+        auto surface = Owned<cairo_surface_t, cairo_surface_destroy>{
+            cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 32, 256)};
+        auto cr = Owned<cairo_t, cairo_destroy>{cairo_create(surface.get())};
         gboolean handled = FALSE;
-        g_signal_emit_by_name(bar, "draw", cr, &handled);
-        cairo_destroy(cr);
-        cairo_surface_destroy(surface);
+        g_signal_emit_by_name(bar, "draw", cr.get(), &handled);
         return !handled;
 }
 
