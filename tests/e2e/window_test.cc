@@ -144,7 +144,9 @@ protected:
                 send_keys(window, {chord, "x"});
                 auto pressed = size_t(++presses);
                 EXPECT_TRUE(wait_until([&] { return count(read_file(record), "x") == pressed; }))
-                    << chord << " was not handled";
+                    << chord << " was not handled: the child got "
+                    << testing::PrintToString(read_file(record)) << " for " << pressed
+                    << " presses";
                 if (next != level) {
                         EXPECT_TRUE(wait_until([&] {
                                 auto now = size_hints(window);

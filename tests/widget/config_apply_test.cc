@@ -259,6 +259,12 @@ bool scroll_bar_draws(GtkWidget* bar)
 // (the pointer comes near), or as a permanent bar, it draws as ever.
 TEST_F(ConfigApplyTest, AScrollBarDrawsOnlyWhereItCanBeSeen)
 {
+        // Under the automatic policy the bar is there only while there is
+        // something to scroll to.
+        std::string lines;
+        for (int i = 0; i < 200; ++i)
+                lines += std::to_string(i) + "\r\n";
+        show_text(lines);
         auto bar = gtk_scrolled_window_get_vscrollbar(terminal->scrolled_window);
         ASSERT_TRUE(iterate_until([&] { return gtk_widget_get_mapped(bar); }));
         auto indicator = gtk_widget_get_parent_window(bar);
