@@ -48,6 +48,30 @@ static void set_icon(GtkWindow* window, const char* name) noexcept
                 set_own_icon(window);
 }
 
+// The window to give an icon once the main loop is idle, unless it is gone
+// by then.
+class IdleIcon {
+public:
+        IdleIcon(GtkWindow* window, CharPtr name) : m_name{std::move(name)}
+        {
+                g_weak_ref_init(&m_window, window);
+        }
+        ~IdleIcon() { g_weak_ref_clear(&m_window); }
+        IdleIcon(IdleIcon const&) = delete;
+        IdleIcon& operator=(IdleIcon const&) = delete;
+
+        void set() noexcept
+        {
+                auto window = RefPtr<GtkWindow>{static_cast<GtkWindow*>(g_weak_ref_get(&m_window))};
+                if (window)
+                        set_icon(window.get(), m_name.get());
+        }
+
+private:
+        GWeakRef m_window;
+        CharPtr m_name;
+};
+
 static void set_pending_icon(GdkFrameClock* clock, GtkWindow* window) noexcept
 {
         // Only our handler: GTK keeps handlers of its own on the clock with
@@ -55,8 +79,19 @@ static void set_pending_icon(GdkFrameClock* clock, GtkWindow* window) noexcept
         g_signal_handlers_disconnect_by_func(clock, (gpointer)set_pending_icon, window);
         auto name = CharPtr{static_cast<char*>(
             g_object_steal_data(G_OBJECT(window), pending_icon_key))};
-        if (name)
-                set_icon(window, name.get());
+        if (!name)
+                return;
+        // Whatever came with the first frame goes first: the shell's first
+        // prompt, or the end of a command that is already over (the window
+        // then closes without ever loading the icon theme).
+        g_idle_add_full(
+            G_PRIORITY_LOW,
+            +[](gpointer icon) noexcept {
+                    static_cast<IdleIcon*>(icon)->set();
+                    return G_SOURCE_REMOVE;
+            },
+            new IdleIcon{window, std::move(name)},
+            +[](gpointer icon) noexcept { delete static_cast<IdleIcon*>(icon); });
 }
 
 // The frame clock exists from the realisation on; its first paint after the

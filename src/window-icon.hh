@@ -11,10 +11,11 @@
 inline constexpr const char* own_icon_resource = "/brackenfold/icons/io.github.brackenfold.png";
 inline constexpr int own_icon_size = 48;
 
-// Gives `window` the themed icon `name` right after it has painted its first
-// frame. Looking an icon up loads the whole icon theme (its index and every
-// directory it lists): about a tenth of the program's start-up, which the
-// window need not wait for. Where the theme has no such icon (Adwaita 48
+// Gives `window` the themed icon `name` once it has painted its first frame
+// and the main loop has nothing else to do. Looking an icon up loads the
+// whole icon theme (its index and every directory it lists): about a tenth
+// of the program's start-up, which neither the window nor the first output
+// of its command need wait for. Where the theme has no such icon (Adwaita 48
 // dropped its full-colour "utilities-terminal"), the window gets the
 // program's own icon instead.
 void window_set_icon_name_after_first_frame(GtkWindow* window, const char* name);

@@ -11,6 +11,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -153,7 +154,8 @@ protected:
 
         void TearDown() override
         {
-                gtk_widget_destroy(GTK_WIDGET(window));
+                if (window)
+                        gtk_widget_destroy(GTK_WIDGET(window));
                 theme.reset();
         }
 
@@ -237,6 +239,64 @@ TEST_F(WindowIconTest, ArrivesAfterTheFirstFrame)
         ASSERT_EQ(icons.size(), 1u);
         EXPECT_EQ(icons[0].width, 48u);
         EXPECT_EQ(icons[0].argb, std::vector<guint32>(48 * 48, TestIconTheme::terminal_colour));
+}
+
+// What is pending when the first frame is painted (the command's first
+// output, or its end) is handled before the icon theme is loaded.
+TEST_F(WindowIconTest, WorkPendingAtTheFirstFrameGoesFirst)
+{
+        struct Probe {
+                GtkWindow* window = nullptr;
+                bool queued = false;
+                std::optional<bool> icon_when_work_ran = std::nullopt;
+        } probe{window};
+        window_set_icon_name_after_first_frame(window, "utilities-terminal");
+        // Connected after the icon's own handlers: this runs after them.
+        g_signal_connect(window, "map", G_CALLBACK(+[](GtkWidget* window, Probe* probe) {
+                                 g_signal_connect(
+                                     gtk_widget_get_frame_clock(window), "after-paint",
+                                     G_CALLBACK(+[](GdkFrameClock*, Probe* probe) {
+                                             if (std::exchange(probe->queued, true))
+                                                     return;
+                                             g_idle_add(+[](gpointer data) {
+                                                     auto probe = static_cast<Probe*>(data);
+                                                     probe->icon_when_work_ran =
+                                                         gtk_window_get_icon_name(
+                                                             probe->window) != nullptr;
+                                                     return G_SOURCE_REMOVE;
+                                             },
+                                                        probe);
+                                     }),
+                                     probe);
+                         }),
+                         &probe);
+        gtk_widget_show(GTK_WIDGET(window));
+        ASSERT_TRUE(iterate_until([&] { return has_icon(); }));
+        ASSERT_TRUE(probe.icon_when_work_ran.has_value()) << "no frame was painted";
+        EXPECT_FALSE(*probe.icon_when_work_ran);
+        auto clock = gtk_widget_get_frame_clock(GTK_WIDGET(window));
+        g_signal_handlers_disconnect_matched(clock, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr,
+                                             &probe);
+}
+
+// The icon still to come does not keep a closed window alive, and finds
+// it gone.
+TEST_F(WindowIconTest, AWindowGoneBeforeItsIconIsLeftAlone)
+{
+        window_set_icon_name_after_first_frame(window, "utilities-terminal");
+        gtk_widget_show(GTK_WIDGET(window));
+        // The frame that draws first queues the icon for later.
+        ASSERT_TRUE(iterate_until([&] { return draws > 0; }));
+        ASSERT_FALSE(has_icon());
+        gpointer gone = window;
+        g_object_add_weak_pointer(G_OBJECT(window), &gone);
+        gtk_widget_destroy(GTK_WIDGET(window));
+        owned.reset();
+        window = nullptr;
+        EXPECT_EQ(gone, nullptr) << "the pending icon holds the window";
+        iterate_pending();
+        if (gone)
+                g_object_remove_weak_pointer(G_OBJECT(gone), &gone);
 }
 
 TEST_F(WindowIconTest, AMappedWindowGetsItAfterItsNextFrame)
