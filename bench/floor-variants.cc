@@ -39,11 +39,15 @@
 //                       threshold and freed at realize, which raises glibc's
 //                       dynamic trim threshold to twice its size
 //   TRIM_THRESHOLD=N    mallopt(M_TRIM_THRESHOLD, N) before anything else
+//   TRACE=FILE          writes there, with the monotonic time in µs, every
+//                       frame painted, every change of the scroll bar's
+//                       opacity and every signal of its adjustment
 #include <gtk/gtk.h>
 #include <vte/vte.h>
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <malloc.h>
 
@@ -172,6 +176,63 @@ gboolean skip_hidden_bar(GtkWidget* bar, cairo_t*, gpointer) noexcept
         return window && !gdk_window_is_visible(window);
 }
 
+FILE* trace_file() noexcept
+{
+        static FILE* file = g_getenv("TRACE") ? std::fopen(g_getenv("TRACE"), "w") : nullptr;
+        return file;
+}
+
+void trace(const char* what, double value = 0) noexcept
+{
+        if (auto file = trace_file()) {
+                std::fprintf(file, "%lld %s %g\n", (long long)g_get_monotonic_time(), what, value);
+                std::fflush(file);
+        }
+}
+
+void trace_bar(GtkWidget* bar) noexcept
+{
+        if (!trace_file())
+                return;
+        g_signal_connect(bar, "notify::opacity", G_CALLBACK(+[](GtkWidget* bar, GParamSpec*, gpointer) {
+                                 trace("opacity", gtk_widget_get_opacity(bar));
+                         }),
+                         nullptr);
+        g_signal_connect(bar, "notify::visible", G_CALLBACK(+[](GtkWidget* bar, GParamSpec*, gpointer) {
+                                 trace("visible", gtk_widget_get_visible(bar));
+                         }),
+                         nullptr);
+        auto adjustment = gtk_range_get_adjustment(GTK_RANGE(bar));
+        g_signal_connect(adjustment, "changed", G_CALLBACK(+[](GtkAdjustment* a, gpointer) {
+                                 trace("adj-changed", gtk_adjustment_get_upper(a));
+                         }),
+                         nullptr);
+        g_signal_connect(adjustment, "value-changed", G_CALLBACK(+[](GtkAdjustment* a, gpointer) {
+                                 trace("adj-value", gtk_adjustment_get_value(a));
+                         }),
+                         nullptr);
+}
+
+void trace_frames(GtkWidget* window) noexcept
+{
+        if (!trace_file())
+                return;
+        g_signal_connect(window, "realize", G_CALLBACK(+[](GtkWidget* window, gpointer) {
+                                 g_signal_connect(gtk_widget_get_frame_clock(window), "after-paint",
+                                                  G_CALLBACK(+[](GdkFrameClock*, gpointer) {
+                                                          trace("paint");
+                                                  }),
+                                                  nullptr);
+                         }),
+                         nullptr);
+        g_signal_connect(window, "event", G_CALLBACK(+[](GtkWidget*, GdkEvent* event, gpointer) {
+                                 if (event->type == GDK_KEY_PRESS)
+                                         trace("key");
+                                 return FALSE;
+                         }),
+                         nullptr);
+}
+
 GtkWidget* scroll(VteTerminal* vte)
 {
         auto policy = knob("SCROLLED", 0);
@@ -189,6 +250,7 @@ GtkWidget* scroll(VteTerminal* vte)
         gtk_scrolled_window_set_propagate_natural_width(GTK_SCROLLED_WINDOW(scrolled), true);
         gtk_scrolled_window_set_propagate_natural_height(GTK_SCROLLED_WINDOW(scrolled), true);
         gtk_container_add(GTK_CONTAINER(scrolled), GTK_WIDGET(vte));
+        trace_bar(gtk_scrolled_window_get_vscrollbar(GTK_SCROLLED_WINDOW(scrolled)));
         return scrolled;
 }
 
@@ -246,6 +308,7 @@ int main(int argc, char** argv)
         auto window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
         g_signal_connect(window, "destroy", G_CALLBACK(gtk_main_quit), nullptr);
         decorate(window);
+        trace_frames(window);
         auto vte = VTE_TERMINAL(vte_terminal_new());
         g_signal_connect(vte, "child-exited", G_CALLBACK(gtk_main_quit), nullptr);
         configure(vte, window);

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: BSD-2-Clause
 // key-latency [--keys N] [--seed N] [--timeout S] [--key-timeout S] [--still MS]
-//             --result FILE -- TERMINAL...
+//             [--samples FILE] --result FILE -- TERMINAL...
 // key-latency --child FILE ROW COLUMN
 //
 // Key to screen, measured from outside the terminal. The terminal runs
@@ -31,7 +31,8 @@
 // of one read of the cell), cpu_us (CPU time of the terminal, all its
 // threads, per key over the N keys: the work a key costs, whatever the
 // load), map_ms, cell (x,y,w,h on the root window), child_ppid,
-// terminal_pid, wm_pid.
+// terminal_pid, wm_pid. --samples FILE also writes every key's time, one
+// line a key: its number, the gap before it and its latency, in ms.
 #include "process-cpu.hh"
 #include "window-owner.hh"
 
@@ -125,6 +126,7 @@ struct Options {
         double key_timeout_s = 2;
         double still_ms = 300;
         std::string result;
+        std::string samples;
         char** command = nullptr;
 };
 
@@ -150,6 +152,8 @@ bool parse_options(int argc, char** argv, Options& options)
                         options.still_ms = std::atof(argv[++i]);
                 else if (arg == "--result")
                         options.result = argv[++i];
+                else if (arg == "--samples")
+                        options.samples = argv[++i];
                 else
                         return false;
         }
@@ -327,6 +331,7 @@ private:
 
 struct Run {
         std::vector<double> latencies;
+        std::vector<double> gaps;
         Box cell;
         double map_ms = -1;
         long child_ppid = 0, wm_pid = 0, count = -1;
@@ -401,7 +406,8 @@ void measure(Display* display, const Options& options, Window window, pid_t term
         long polls = 0;
         double cpu_before = process_cpu_ms(terminal);
         for (int i = 0; i < options.keys; ++i) {
-                watch_idle(screen, run.cell, states[state], gap(random));
+                run.gaps.push_back(gap(random));
+                watch_idle(screen, run.cell, states[state], run.gaps.back());
                 long before = screen.reads();
                 auto start = Clock::now();
                 run.latencies.push_back(
@@ -474,6 +480,15 @@ void print(const Run& run, const std::string& status, const std::string& reason,
                     run.cell.height, run.child_ppid, int(terminal), run.wm_pid);
 }
 
+void write_samples(const Run& run, const std::string& file)
+{
+        std::ofstream out(file);
+        for (size_t i = 0; i < run.latencies.size(); ++i)
+                out << i + 1 << ' ' << run.gaps[i] << ' ' << run.latencies[i] << '\n';
+        if (!out)
+                std::fprintf(stderr, "key-latency: cannot write %s\n", file.c_str());
+}
+
 std::string underscored(std::string text)
 {
         std::replace(text.begin(), text.end(), ' ', '_');
@@ -520,6 +535,8 @@ int run_driver(const Options& options)
         XAutoRepeatOn(display);
         XSync(display, False);
         print(run, status, reason, terminal, options.keys);
+        if (!options.samples.empty())
+                write_samples(run, options.samples);
         XCloseDisplay(display);
         return 0;
 }
