@@ -16,3 +16,10 @@ bool keep_heap_top_for_scrollback()
         return false;
 #endif
 }
+
+void give_back_free_heap()
+{
+#if defined(__GLIBC__)
+        malloc_trim(0);
+#endif
+}

@@ -17,3 +17,8 @@ inline constexpr std::size_t heap_trim_threshold = 1024 * 1024;
 // C library has no such setting (it is glibc's; other allocators keep their
 // own policy).
 bool keep_heap_top_for_scrollback();
+
+// Returns the heap's free pages to the system, below the trim threshold
+// too: for after a one-off burst of allocations that will not come again.
+// Does nothing where the C library cannot.
+void give_back_free_heap();

@@ -15,7 +15,11 @@ inline constexpr int own_icon_size = 48;
 // and the main loop has nothing else to do. Looking an icon up loads the
 // whole icon theme (its index and every directory it lists): about a tenth
 // of the program's start-up, which neither the window nor the first output
-// of its command need wait for. Where the theme has no such icon (Adwaita 48
-// dropped its full-colour "utilities-terminal"), the window gets the
+// of its command need wait for. The window gets the icon in every size the
+// theme has it in, as GTK would give it for the name, from a theme loaded
+// for this one question and dropped afterwards (the screen's theme would
+// stay loaded for the life of the process), and asks again whenever the
+// desktop's icon theme changes. Where the theme has no such icon (Adwaita
+// 48 dropped its full-colour "utilities-terminal"), the window gets the
 // program's own icon instead.
 void window_set_icon_name_after_first_frame(GtkWindow* window, const char* name);

@@ -45,31 +45,33 @@ std::vector<guint32> argb_of(GdkPixbuf* pixbuf)
 
 // An icon theme of the test's own, made the screen's theme while it lives,
 // so that nothing of the machine's themes shows through: with or without a
-// "utilities-terminal" of one flat colour.
+// "utilities-terminal" of one flat colour. A second one made while the
+// first lives is a change of theme, and its end changes back.
 class TestIconTheme {
 public:
         static constexpr guint32 terminal_colour = 0xffd01c8b;
 
-        explicit TestIconTheme(bool with_terminal_icon)
-            : m_dir{g_dir_make_tmp("icon-theme-XXXXXX", nullptr)}
+        explicit TestIconTheme(bool with_terminal_icon, guint32 colour = terminal_colour,
+                               std::string theme_name = "brackenfold-test")
+            : m_dir{g_dir_make_tmp("icon-theme-XXXXXX", nullptr)}, m_name{std::move(theme_name)},
+              m_colour{colour}
         {
                 if (!m_dir) {
                         ADD_FAILURE() << "no directory for the icon theme";
                         return;
                 }
-                auto apps = path("brackenfold-test/48x48/apps");
+                auto apps = path("48x48/apps");
                 g_mkdir_with_parents(apps.c_str(), 0700);
-                m_files.push_back(path("brackenfold-test/index.theme"));
-                EXPECT_TRUE(g_file_set_contents(m_files.back().c_str(),
-                                                "[Icon Theme]\n"
-                                                "Name=brackenfold-test\n"
-                                                "Comment=Made by the widget tests\n"
-                                                "Directories=48x48/apps\n"
-                                                "\n"
-                                                "[48x48/apps]\n"
-                                                "Size=48\n"
-                                                "Type=Fixed\n",
-                                                -1, nullptr));
+                m_files.push_back(path("index.theme"));
+                auto index = "[Icon Theme]\nName=" + m_name +
+                             "\n"
+                             "Comment=Made by the widget tests\n"
+                             "Directories=48x48/apps\n"
+                             "\n"
+                             "[48x48/apps]\n"
+                             "Size=48\n"
+                             "Type=Fixed\n";
+                EXPECT_TRUE(g_file_set_contents(m_files.back().c_str(), index.c_str(), -1, nullptr));
                 if (with_terminal_icon)
                         write_terminal_icon(apps + "/utilities-terminal.png");
 
@@ -79,11 +81,12 @@ public:
                 m_saved_search_path = StrvPtr{saved};
                 const char* search_path[] = {m_dir.get()};
                 gtk_icon_theme_set_search_path(theme, search_path, 1);
-                char* name = nullptr;
-                g_object_get(gtk_settings_get_default(), "gtk-icon-theme-name", &name, nullptr);
-                m_saved_theme_name = CharPtr{name};
-                g_object_set(gtk_settings_get_default(), "gtk-icon-theme-name",
-                             "brackenfold-test", nullptr);
+                char* saved_name = nullptr;
+                g_object_get(gtk_settings_get_default(), "gtk-icon-theme-name", &saved_name,
+                             nullptr);
+                m_saved_theme_name = CharPtr{saved_name};
+                g_object_set(gtk_settings_get_default(), "gtk-icon-theme-name", m_name.c_str(),
+                             nullptr);
         }
 
         ~TestIconTheme()
@@ -98,34 +101,54 @@ public:
                              m_saved_theme_name.get(), nullptr);
                 for (auto const& file : m_files)
                         g_remove(file.c_str());
-                for (auto dir : {"brackenfold-test/48x48/apps", "brackenfold-test/48x48",
-                                 "brackenfold-test", ""})
+                for (auto dir : {"48x48/apps", "48x48", ""})
                         g_rmdir(path(dir).c_str());
+                g_rmdir(m_dir.get());
         }
 
         TestIconTheme(TestIconTheme const&) = delete;
         TestIconTheme& operator=(TestIconTheme const&) = delete;
 
+        // The theme's "utilities-terminal.png" becomes something no loader
+        // can read.
+        void break_terminal_icon()
+        {
+                ASSERT_FALSE(m_icon_file.empty());
+                ASSERT_TRUE(g_file_set_contents(m_icon_file.c_str(), "<svg not a png", -1, nullptr));
+        }
+
 private:
+        // Within the theme's own directory, under the search path.
         std::string path(const char* relative) const
         {
-                return CharPtr{g_build_filename(m_dir.get(), relative, nullptr)}.get();
+                return CharPtr{g_build_filename(m_dir.get(), m_name.c_str(), relative, nullptr)}
+                    .get();
         }
 
         void write_terminal_icon(const std::string& file)
         {
                 auto icon = PixbufPtr{gdk_pixbuf_new(GDK_COLORSPACE_RGB, true, 8, 48, 48)};
                 // gdk_pixbuf_fill takes RGBA.
-                gdk_pixbuf_fill(icon.get(), terminal_colour << 8 | terminal_colour >> 24);
+                gdk_pixbuf_fill(icon.get(), m_colour << 8 | m_colour >> 24);
                 m_files.push_back(file);
+                m_icon_file = file;
                 EXPECT_TRUE(gdk_pixbuf_save(icon.get(), file.c_str(), "png", nullptr, nullptr));
         }
 
         CharPtr m_dir;
+        std::string m_name;
+        guint32 m_colour;
         std::vector<std::string> m_files;
+        std::string m_icon_file;
         StrvPtr m_saved_search_path;
         CharPtr m_saved_theme_name;
 };
+
+bool window_has_icon(GtkWindow* window)
+{
+        auto icons = Owned<GList, g_list_free>{gtk_window_get_icon_list(window)};
+        return icons != nullptr;
+}
 
 class WindowIconTest : public testing::Test {
 protected:
@@ -142,11 +165,10 @@ protected:
                                          return false;
                                  }),
                                  &draws);
-                g_signal_connect(window, "notify::icon-name",
-                                 G_CALLBACK(+[](GtkWindow* window, GParamSpec*,
+                g_signal_connect(window, "notify::icon",
+                                 G_CALLBACK(+[](GtkWindow*, GParamSpec*,
                                                 WindowIconTest* self) {
-                                         if (gtk_window_get_icon_name(window) &&
-                                             self->draws_at_icon < 0)
+                                         if (self->has_icon() && self->draws_at_icon < 0)
                                                  self->draws_at_icon = self->draws;
                                  }),
                                  this);
@@ -196,11 +218,14 @@ protected:
                 return items;
         }
 
-        bool has_icon() const { return gtk_window_get_icon_name(window) != nullptr; }
-        std::string icon() const
+        bool has_icon() const { return window_has_icon(window); }
+        // Whether the window shows the test theme's "utilities-terminal":
+        // one icon, 48 pixels, of that colour.
+        bool shows_terminal_icon(guint32 colour = TestIconTheme::terminal_colour) const
         {
-                auto name = gtk_window_get_icon_name(window);
-                return name ? name : "";
+                auto icons = window_icons();
+                return icons.size() == 1 && icons[0].width == 48 &&
+                       icons[0].argb == std::vector<guint32>(48 * 48, colour);
         }
 
         // The program's SVG as it is installed, drawn the way the build draws
@@ -233,7 +258,6 @@ TEST_F(WindowIconTest, ArrivesAfterTheFirstFrame)
         EXPECT_EQ(icon_property_items(), 0u);
 
         ASSERT_TRUE(iterate_until([&] { return has_icon(); }));
-        EXPECT_EQ(icon(), "utilities-terminal");
         EXPECT_GE(draws_at_icon, 1);
         auto icons = window_icons();
         ASSERT_EQ(icons.size(), 1u);
@@ -261,8 +285,7 @@ TEST_F(WindowIconTest, WorkPendingAtTheFirstFrameGoesFirst)
                                              g_idle_add(+[](gpointer data) {
                                                      auto probe = static_cast<Probe*>(data);
                                                      probe->icon_when_work_ran =
-                                                         gtk_window_get_icon_name(
-                                                             probe->window) != nullptr;
+                                                         window_has_icon(probe->window);
                                                      return G_SOURCE_REMOVE;
                                              },
                                                         probe);
@@ -309,7 +332,7 @@ TEST_F(WindowIconTest, AMappedWindowGetsItAfterItsNextFrame)
 
         gtk_widget_queue_draw(GTK_WIDGET(window));
         ASSERT_TRUE(iterate_until([&] { return has_icon(); }));
-        EXPECT_EQ(icon(), "utilities-terminal");
+        EXPECT_TRUE(shows_terminal_icon());
         EXPECT_GT(draws_at_icon, draws_before);
         EXPECT_GT(icon_property_items(), 2u);
 }
@@ -320,14 +343,42 @@ TEST_F(WindowIconTest, TheLastNameGivenBeforeTheFrameWins)
         window_set_icon_name_after_first_frame(window, "utilities-terminal");
         gtk_widget_show(GTK_WIDGET(window));
         ASSERT_TRUE(iterate_until([&] { return has_icon(); }));
-        EXPECT_EQ(icon(), "utilities-terminal");
+        EXPECT_TRUE(shows_terminal_icon()) << "not the theme's utilities-terminal";
         // Later frames change nothing.
         for (int i = 0; i < 3; ++i) {
                 auto before = draws;
                 gtk_widget_queue_draw(GTK_WIDGET(window));
                 ASSERT_TRUE(iterate_until([&] { return draws > before; }));
         }
-        EXPECT_EQ(icon(), "utilities-terminal");
+        EXPECT_TRUE(shows_terminal_icon());
+}
+
+// The window's icons come from a theme that is dropped once asked: a change
+// of the desktop's icon theme is followed all the same, both ways, and to a
+// theme without the icon too.
+TEST_F(WindowIconTest, FollowsAChangeOfIconTheme)
+{
+        window_set_icon_name_after_first_frame(window, "utilities-terminal");
+        gtk_widget_show(GTK_WIDGET(window));
+        ASSERT_TRUE(iterate_until([&] { return shows_terminal_icon(); }));
+
+        constexpr guint32 green = 0xff2ec27e;
+        {
+                TestIconTheme other{true, green, "brackenfold-test-green"};
+                EXPECT_TRUE(iterate_until([&] { return shows_terminal_icon(green); }))
+                    << "the new theme's icon did not arrive";
+        }
+        EXPECT_TRUE(iterate_until([&] { return shows_terminal_icon(); }))
+            << "the first theme's icon did not come back";
+
+        {
+                TestIconTheme without{false, green, "brackenfold-test-empty"};
+                auto own = own_icon_drawn();
+                EXPECT_TRUE(iterate_until([&] {
+                        auto icons = window_icons();
+                        return icons.size() == 1 && icons[0].argb == own;
+                })) << "a theme without the icon did not give the program's own";
+        }
 }
 
 // Whatever the machine's own theme has, the window is never without an icon.
@@ -360,6 +411,19 @@ TEST_F(WindowIconTest, WithoutTheNameInTheThemeTheProgramsOwnIconIsShown)
         EXPECT_EQ(icons[0].height, unsigned(own_icon_size));
         EXPECT_TRUE(icons[0].argb == own_icon_drawn()) << "not the program's own icon";
         EXPECT_GT(draws, 0);
+}
+
+// A theme whose icon cannot be read leaves the window with the program's
+// own, not without an icon.
+TEST_F(WindowIconTest, AnUnreadableThemeIconGivesWayToTheProgramsOwn)
+{
+        theme->break_terminal_icon();
+        window_set_icon_name_after_first_frame(window, "utilities-terminal");
+        gtk_widget_show(GTK_WIDGET(window));
+        ASSERT_TRUE(iterate_until([&] { return !window_icons().empty(); }));
+        auto icons = window_icons();
+        ASSERT_EQ(icons.size(), 1u);
+        EXPECT_TRUE(icons[0].argb == own_icon_drawn()) << "not the program's own icon";
 }
 
 } // namespace
