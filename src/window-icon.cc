@@ -208,7 +208,7 @@ static void set_pending_icon(GdkFrameClock* clock, GtkWindow* window) noexcept
             g_object_steal_data(G_OBJECT(window), pending_icon_key))};
         // Whatever came with the first frame goes first: the shell's first
         // prompt, or the end of a command that is already over (the window
-        // then closes without ever loading an icon theme).
+        // may then close before it loads an icon theme at all).
         if (name)
                 set_icon_when_idle(window, std::move(name));
 }
