@@ -40,8 +40,9 @@
 //                       dynamic trim threshold to twice its size
 //   TRIM_THRESHOLD=N    mallopt(M_TRIM_THRESHOLD, N) before anything else
 //   TRACE=FILE          writes there, with the monotonic time in µs, every
-//                       frame painted, every change of the scroll bar's
-//                       opacity and every signal of its adjustment
+//                       key pressed, frame painted and allocation of the
+//                       window, every change of the scroll bar's opacity
+//                       and every signal of its adjustment
 #include <gtk/gtk.h>
 #include <vte/vte.h>
 
@@ -217,6 +218,11 @@ void trace_frames(GtkWidget* window) noexcept
 {
         if (!trace_file())
                 return;
+        g_signal_connect(window, "size-allocate", G_CALLBACK(+[](GtkWidget*, GdkRectangle* area, gpointer) {
+                                 trace("allocate-width", area->width);
+                                 trace("allocate-height", area->height);
+                         }),
+                         nullptr);
         g_signal_connect(window, "realize", G_CALLBACK(+[](GtkWidget* window, gpointer) {
                                  g_signal_connect(gtk_widget_get_frame_clock(window), "after-paint",
                                                   G_CALLBACK(+[](GdkFrameClock*, gpointer) {
