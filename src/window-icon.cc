@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "window-icon.hh"
 
+#include "first-frame.hh"
 #include "heap.hh"
 #include "utils.hh"
 
@@ -199,27 +200,15 @@ static void set_icon(GtkWindow* window, const char* name) noexcept
         follow_icon_theme(window, name);
 }
 
-static void set_pending_icon(GdkFrameClock* clock, GtkWindow* window) noexcept
+// Whatever came with the first frame went first: the shell's first prompt,
+// or the end of a command that is already over (the window may then close
+// before it loads an icon theme at all).
+static void set_pending_icon(GtkWidget* window) noexcept
 {
-        // Only our handler: GTK keeps handlers of its own on the clock with
-        // the window as their data.
-        g_signal_handlers_disconnect_by_func(clock, (gpointer)set_pending_icon, window);
         auto name = CharPtr{static_cast<char*>(
             g_object_steal_data(G_OBJECT(window), pending_icon_key))};
-        // Whatever came with the first frame goes first: the shell's first
-        // prompt, or the end of a command that is already over (the window
-        // may then close before it loads an icon theme at all).
         if (name)
-                set_icon_when_idle(window, std::move(name));
-}
-
-// The frame clock exists from the realisation on; its first paint after the
-// map is the first frame the user sees.
-static void wait_for_first_frame(GtkWidget* window) noexcept
-{
-        g_signal_handlers_disconnect_by_func(window, (gpointer)wait_for_first_frame, nullptr);
-        g_signal_connect_object(gtk_widget_get_frame_clock(window), "after-paint",
-                                G_CALLBACK(set_pending_icon), window, GConnectFlags(0));
+                set_icon(GTK_WINDOW(window), name.get());
 }
 
 void window_set_icon_name_after_first_frame(GtkWindow* window, const char* name)
@@ -229,10 +218,6 @@ void window_set_icon_name_after_first_frame(GtkWindow* window, const char* name)
 
         auto pending = g_object_get_data(G_OBJECT(window), pending_icon_key) != nullptr;
         g_object_set_data_full(G_OBJECT(window), pending_icon_key, g_strdup(name), g_free);
-        if (pending)
-                return;
-        if (gtk_widget_get_mapped(GTK_WIDGET(window)))
-                wait_for_first_frame(GTK_WIDGET(window));
-        else
-                g_signal_connect(window, "map", G_CALLBACK(wait_for_first_frame), nullptr);
+        if (!pending)
+                after_first_frame(GTK_WIDGET(window), set_pending_icon);
 }

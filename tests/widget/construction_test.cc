@@ -91,6 +91,41 @@ TEST_F(TerminalTest, TheTerminalHasTheKeyboardFromTheStart)
         gtk_widget_destroy(GTK_WIDGET(other.get()));
 }
 
+// Accepting files asks the session bus for GTK's file transfer portal,
+// which the window's first frame does not wait for: the terminal takes
+// drops once it has been on screen, and one closed before that is left
+// alone.
+TEST_F(TerminalTest, TakesDropsFromItsFirstFrameOn)
+{
+        auto targets = [](Terminal* terminal) {
+                return gtk_drag_dest_get_target_list(GTK_WIDGET(terminal->vte));
+        };
+        ASSERT_TRUE(iterate_until([&] { return targets(terminal) != nullptr; }));
+        guint info = 99;
+        EXPECT_TRUE(gtk_target_list_find(targets(terminal),
+                                         gdk_atom_intern_static_string("text/uri-list"), &info));
+        EXPECT_EQ(info, 1u);
+
+        char* argv[] = {const_cast<char*>("brackenfold"), const_cast<char*>("sleep"),
+                        const_cast<char*>("1000"), nullptr};
+        for (bool shown : {true, false}) {
+                SCOPED_TRACE(shown ? "shown" : "closed unseen");
+                auto other = RefPtr<GtkWindow>{
+                    GTK_WINDOW(g_object_ref_sink(gtk_window_new(GTK_WINDOW_TOPLEVEL)))};
+                auto second = terminal_new(3, argv, GTK_CONTAINER(other.get()), other.get());
+                g_signal_handlers_disconnect_by_func(second->vte, (gpointer)gtk_main_quit, second);
+                ASSERT_TRUE(iterate_until([&] { return second->priv->child_pid != 0; }));
+                EXPECT_EQ(targets(second), nullptr) << "before the window is on screen";
+                if (shown) {
+                        gtk_widget_show_all(GTK_WIDGET(other.get()));
+                        EXPECT_EQ(targets(second), nullptr) << "before its first frame";
+                        EXPECT_TRUE(iterate_until([&] { return targets(second) != nullptr; }));
+                }
+                gtk_widget_destroy(GTK_WIDGET(other.get()));
+                iterate_pending();
+        }
+}
+
 std::string font_of(GtkWidget* widget)
 {
         auto context = gtk_widget_get_style_context(widget);

@@ -740,6 +740,9 @@ class DropTargets : public InputTest, public testing::WithParamInterface<Offered
 TEST_P(DropTargets, FilesWinOverTheirTextForm)
 {
         auto const& c = GetParam();
+        // The terminal takes drops from its first frame on.
+        ASSERT_TRUE(iterate_until(
+            [&] { return gtk_drag_dest_get_target_list(GTK_WIDGET(terminal->vte)) != nullptr; }));
         GList* offered = nullptr;
         for (auto target : c.offered)
                 offered = g_list_append(offered, gdk_atom_intern(target, false));

@@ -329,18 +329,18 @@ TEST_F(WindowIconTest, AWindowGoneBeforeItsIconIsLeftAlone)
                 g_object_remove_weak_pointer(G_OBJECT(gone), &gone);
 }
 
+// A window on screen with nothing to redraw paints no frame of its own:
+// the icon asks for one.
 TEST_F(WindowIconTest, AMappedWindowGetsItAfterItsNextFrame)
 {
         gtk_widget_show(GTK_WIDGET(window));
         ASSERT_TRUE(iterate_until([&] { return draws > 0; }));
-        auto draws_before = draws;
+        iterate_pending();
         window_set_icon_name_after_first_frame(window, "utilities-terminal");
         EXPECT_FALSE(has_icon());
 
-        gtk_widget_queue_draw(GTK_WIDGET(window));
-        ASSERT_TRUE(iterate_until([&] { return has_icon(); }));
+        ASSERT_TRUE(iterate_until([&] { return has_icon(); }, 2.0));
         EXPECT_TRUE(shows_terminal_icon());
-        EXPECT_GT(draws_at_icon, draws_before);
         EXPECT_GT(icon_property_items(), 2u);
 }
 

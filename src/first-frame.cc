@@ -1,0 +1,106 @@
+// SPDX-License-Identifier: BSD-2-Clause
+#include "first-frame.hh"
+
+#include "utils.hh"
+
+#include <memory>
+
+namespace {
+
+// One piece of work on its way from the widget's map, through the first
+// paint, to an idle moment. It holds the widget weakly: the wait must not
+// keep a closed window alive.
+class Wait {
+public:
+        Wait(GtkWidget* widget, FirstFrameWork work) : m_work{work}
+        {
+                g_weak_ref_init(&m_widget, widget);
+        }
+        ~Wait() { g_weak_ref_clear(&m_widget); }
+        Wait(Wait const&) = delete;
+        Wait& operator=(Wait const&) = delete;
+
+        RefPtr<GtkWidget> widget() noexcept
+        {
+                return RefPtr<GtkWidget>{static_cast<GtkWidget*>(g_weak_ref_get(&m_widget))};
+        }
+
+        void run() noexcept
+        {
+                if (auto widget = this->widget())
+                        m_work(widget.get());
+        }
+
+private:
+        GWeakRef m_widget;
+        FirstFrameWork m_work;
+};
+
+// A signal handler's data: the handler moves the wait on to its next stage
+// before it disconnects itself, which frees this holder.
+struct Stage {
+        std::unique_ptr<Wait> wait;
+};
+
+void free_stage(gpointer stage, GClosure*) noexcept
+{
+        delete static_cast<Stage*>(stage);
+}
+
+void run_when_idle(std::unique_ptr<Wait> wait) noexcept
+{
+        g_idle_add_full(
+            G_PRIORITY_LOW,
+            +[](gpointer wait) noexcept {
+                    static_cast<Wait*>(wait)->run();
+                    return G_SOURCE_REMOVE;
+            },
+            wait.release(), +[](gpointer wait) noexcept { delete static_cast<Wait*>(wait); });
+}
+
+void first_frame_painted(GdkFrameClock* clock, Stage* stage) noexcept
+{
+        run_when_idle(std::move(stage->wait));
+        g_signal_handlers_disconnect_by_data(clock, stage);
+}
+
+// The frame clock is the window's, from its realisation on; its first paint
+// after the map is the first frame the user sees.
+void wait_for_paint(GtkWidget* widget, std::unique_ptr<Wait> wait) noexcept
+{
+        auto clock = gtk_widget_get_frame_clock(widget);
+        if (!clock) {
+                // Mapped but in no window with a clock (an offscreen
+                // toplevel): no frame will tell us, so there is nothing to
+                // wait for but the main loop.
+                run_when_idle(std::move(wait));
+                return;
+        }
+        g_signal_connect_data(clock, "after-paint", G_CALLBACK(first_frame_painted),
+                              new Stage{std::move(wait)}, free_stage, GConnectFlags(0));
+}
+
+void widget_mapped(GtkWidget* widget, Stage* stage) noexcept
+{
+        wait_for_paint(widget, std::move(stage->wait));
+        g_signal_handlers_disconnect_by_data(widget, stage);
+}
+
+}  // namespace
+
+void after_first_frame(GtkWidget* widget, FirstFrameWork work)
+{
+        g_return_if_fail(GTK_IS_WIDGET(widget));
+        g_return_if_fail(work != nullptr);
+
+        auto wait = std::make_unique<Wait>(widget, work);
+        if (gtk_widget_get_mapped(widget)) {
+                // Its first frame may be long past, and a window with nothing
+                // to redraw paints no other: ask for one.
+                wait_for_paint(widget, std::move(wait));
+                if (auto clock = gtk_widget_get_frame_clock(widget))
+                        gdk_frame_clock_request_phase(clock, GDK_FRAME_CLOCK_PHASE_PAINT);
+        } else
+                g_signal_connect_data(widget, "map", G_CALLBACK(widget_mapped),
+                                      new Stage{std::move(wait)}, free_stage, G_CONNECT_AFTER);
+}
