@@ -50,7 +50,7 @@ void free_stage(gpointer stage, GClosure*) noexcept
 void run_when_idle(std::unique_ptr<Wait> wait) noexcept
 {
         g_idle_add_full(
-            G_PRIORITY_LOW,
+            first_frame_work_priority,
             +[](gpointer wait) noexcept {
                     static_cast<Wait*>(wait)->run();
                     return G_SOURCE_REMOVE;

@@ -6,6 +6,12 @@
 
 using FirstFrameWork = void (*)(GtkWidget* widget);
 
+// Below everything else, G_PRIORITY_LOW included: VTE watches the child at
+// that priority, and work ready alongside a child that has just exited
+// would run after the program was told to end (a short command would wait
+// for the icon theme before it returned).
+inline constexpr int first_frame_work_priority = G_PRIORITY_LOW + 1;
+
 // Calls `work(widget)` once the widget's window has painted its first frame
 // after the widget was mapped, at the next moment the main loop has nothing
 // else to do: whatever came with that frame (the shell's first prompt, the

@@ -1,0 +1,150 @@
+// SPDX-License-Identifier: BSD-2-Clause
+// Work put off until a widget's first frame is on screen.
+
+#include "first-frame.hh"
+#include "fixture.hh"
+
+#include <vector>
+
+namespace {
+
+// The widgets the work was done for, in order; work is a plain function.
+std::vector<GtkWidget*> done_for;
+
+void record(GtkWidget* widget)
+{
+        done_for.push_back(widget);
+}
+
+class FirstFrameTest : public testing::Test {
+protected:
+        void SetUp() override
+        {
+                done_for.clear();
+                open_window();
+        }
+
+        void open_window()
+        {
+                draws = 0;
+                window = GTK_WINDOW(g_object_ref_sink(gtk_window_new(GTK_WINDOW_TOPLEVEL)));
+                gtk_window_set_default_size(window, 120, 80);
+                g_signal_connect(window, "draw",
+                                 G_CALLBACK(+[](GtkWidget*, cairo_t*, int* draws) {
+                                         ++*draws;
+                                         return false;
+                                 }),
+                                 &draws);
+        }
+
+        void TearDown() override
+        {
+                if (window) {
+                        gtk_widget_destroy(GTK_WIDGET(window));
+                        g_object_unref(window);
+                }
+                iterate_pending();
+        }
+
+        // Destroys the window and drops the test's reference: it must then
+        // be gone, whatever is still waiting for it.
+        void close_window()
+        {
+                gpointer gone = window;
+                g_object_add_weak_pointer(G_OBJECT(window), &gone);
+                gtk_widget_destroy(GTK_WIDGET(window));
+                g_object_unref(window);
+                window = nullptr;
+                EXPECT_EQ(gone, nullptr) << "the waiting work holds the window";
+                if (gone)
+                        g_object_remove_weak_pointer(G_OBJECT(gone), &gone);
+        }
+
+        GtkWindow* window = nullptr;
+        int draws = 0;
+};
+
+TEST_F(FirstFrameTest, WorkWaitsUntilTheWindowHasDrawn)
+{
+        after_first_frame(GTK_WIDGET(window), record);
+        iterate_pending();
+        EXPECT_TRUE(done_for.empty()) << "done before the window was shown";
+
+        int draws_at_work = -1;
+        gtk_widget_show(GTK_WIDGET(window));
+        EXPECT_TRUE(done_for.empty()) << "done at the map, before any frame";
+        ASSERT_TRUE(iterate_until([&] {
+                if (!done_for.empty() && draws_at_work < 0)
+                        draws_at_work = draws;
+                return !done_for.empty();
+        }));
+        EXPECT_GE(draws_at_work, 1);
+        EXPECT_EQ(done_for, std::vector<GtkWidget*>{GTK_WIDGET(window)});
+
+        // Once only: later frames do nothing more.
+        gtk_widget_queue_draw(GTK_WIDGET(window));
+        auto before = draws;
+        ASSERT_TRUE(iterate_until([&] { return draws > before; }));
+        iterate_pending();
+        EXPECT_EQ(done_for.size(), 1u);
+}
+
+// A short command's child exits while the first frame's work is ready to
+// run: VTE tells of the exit from a source at G_PRIORITY_LOW, whose handler
+// ends the main loop, and the work must not run in the same round.
+TEST_F(FirstFrameTest, AChildWatchReadyAlongsideComesFirstAndCanEndTheLoop)
+{
+        auto loop = Owned<GMainLoop, g_main_loop_unref>{g_main_loop_new(nullptr, false)};
+        after_first_frame(GTK_WIDGET(window), record);
+        gtk_widget_show(GTK_WIDGET(window));
+        // Connected after the work's own handler: by the time this runs, the
+        // work is waiting for an idle moment.
+        auto clock = gtk_widget_get_frame_clock(GTK_WIDGET(window));
+        ASSERT_NE(clock, nullptr);
+        auto handler = g_signal_connect(
+            clock, "after-paint", G_CALLBACK(+[](GdkFrameClock* clock, GMainLoop* loop) {
+                    g_signal_handlers_disconnect_by_data(clock, loop);
+                    g_idle_add_full(
+                        G_PRIORITY_LOW,
+                        +[](gpointer loop) {
+                                g_main_loop_quit(static_cast<GMainLoop*>(loop));
+                                return G_SOURCE_REMOVE;
+                        },
+                        loop, nullptr);
+            }),
+            loop.get());
+        auto timeout = g_timeout_add_seconds(5, +[](gpointer loop) {
+                g_main_loop_quit(static_cast<GMainLoop*>(loop));
+                return G_SOURCE_REMOVE;
+        }, loop.get());
+        g_main_loop_run(loop.get());
+        g_source_remove(timeout);
+        if (g_signal_handler_is_connected(clock, handler))
+                g_signal_handler_disconnect(clock, handler);
+        ASSERT_GE(draws, 1) << "no frame was painted";
+        EXPECT_TRUE(done_for.empty()) << "the work ran after the loop was told to end";
+        ASSERT_TRUE(iterate_until([&] { return !done_for.empty(); }));
+}
+
+// The work does not keep a closed window alive, before the map or after
+// the frame, and is not done for a window that is gone.
+TEST_F(FirstFrameTest, AWidgetGoneBeforeItsTurnIsLeftAlone)
+{
+        for (bool shown : {false, true}) {
+                SCOPED_TRACE(shown ? "closed after its first frame" : "closed unseen");
+                if (!window)
+                        open_window();
+                after_first_frame(GTK_WIDGET(window), record);
+                if (shown) {
+                        gtk_widget_show(GTK_WIDGET(window));
+                        // The frame that draws first queues the work for later.
+                        ASSERT_TRUE(iterate_until([&] { return draws > 0; }));
+                        ASSERT_TRUE(done_for.empty());
+                }
+                close_window();
+                iterate_pending();
+                EXPECT_TRUE(done_for.empty());
+        }
+}
+
+}  // namespace
