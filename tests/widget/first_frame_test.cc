@@ -27,14 +27,7 @@ protected:
         void open_window()
         {
                 draws = 0;
-                window = GTK_WINDOW(g_object_ref_sink(gtk_window_new(GTK_WINDOW_TOPLEVEL)));
-                gtk_window_set_default_size(window, 120, 80);
-                g_signal_connect(window, "draw",
-                                 G_CALLBACK(+[](GtkWidget*, cairo_t*, int* draws) {
-                                         ++*draws;
-                                         return false;
-                                 }),
-                                 &draws);
+                window = new_counted_window(&draws);
         }
 
         void TearDown() override

@@ -31,6 +31,18 @@ static std::string config_path()
                                         "config", nullptr)}.get();
 }
 
+GtkWindow* new_counted_window(int* draws)
+{
+        auto window = GTK_WINDOW(g_object_ref_sink(gtk_window_new(GTK_WINDOW_TOPLEVEL)));
+        gtk_window_set_default_size(window, 120, 80);
+        g_signal_connect(window, "draw", G_CALLBACK(+[](GtkWidget*, cairo_t*, int* draws) {
+                                 ++*draws;
+                                 return false;
+                         }),
+                         draws);
+        return window;
+}
+
 void write_config(std::string_view text)
 {
         auto dir = CharPtr{g_build_filename(g_get_user_config_dir(), "brackenfold", nullptr)};

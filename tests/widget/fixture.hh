@@ -19,6 +19,10 @@ bool iterate_until(const std::function<bool()>& done, double seconds = 5.0);
 // Runs whatever the main loop has pending, without waiting.
 void iterate_pending();
 
+// A small top-level window, not shown, that counts in `draws` how often it
+// is drawn; the caller owns the returned reference.
+GtkWindow* new_counted_window(int* draws);
+
 // Writes (or with nullopt removes) $XDG_CONFIG_HOME/brackenfold/config.
 void write_config(std::string_view text);
 void remove_config();

@@ -155,16 +155,8 @@ protected:
         void SetUp() override
         {
                 theme.emplace(true);
-                owned = RefPtr<GtkWindow>{
-                    GTK_WINDOW(g_object_ref_sink(gtk_window_new(GTK_WINDOW_TOPLEVEL)))};
+                owned = RefPtr<GtkWindow>{new_counted_window(&draws)};
                 window = owned.get();
-                gtk_window_set_default_size(window, 120, 80);
-                g_signal_connect(window, "draw",
-                                 G_CALLBACK(+[](GtkWidget*, cairo_t*, int* draws) {
-                                         ++*draws;
-                                         return false;
-                                 }),
-                                 &draws);
                 g_signal_connect(window, "notify::icon",
                                  G_CALLBACK(+[](GtkWindow*, GParamSpec*,
                                                 WindowIconTest* self) {
