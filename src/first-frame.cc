@@ -47,20 +47,47 @@ void free_stage(gpointer stage, GClosure*) noexcept
         delete static_cast<Stage*>(stage);
 }
 
-void run_when_idle(std::unique_ptr<Wait> wait) noexcept
-{
-        g_idle_add_full(
-            first_frame_work_priority,
-            +[](gpointer wait) noexcept {
-                    static_cast<Wait*>(wait)->run();
-                    return G_SOURCE_REMOVE;
-            },
-            wait.release(), +[](gpointer wait) noexcept { delete static_cast<Wait*>(wait); });
-}
+// The work's turn: the first idle moment, or the deadline where the main
+// loop is never idle (a child that floods the terminal with output keeps
+// VTE's sources ready all the time). Whichever comes first ends the other.
+class Turn {
+public:
+        static void start(std::unique_ptr<Wait> wait) noexcept
+        {
+                auto turn = new Turn{std::move(wait)};
+                turn->m_idle = g_idle_add_full(first_frame_work_priority, take, turn, nullptr);
+                turn->m_deadline = g_timeout_add_full(
+                    G_PRIORITY_DEFAULT, first_frame_work_deadline_ms, take_at_deadline, turn,
+                    nullptr);
+        }
+
+private:
+        explicit Turn(std::unique_ptr<Wait> wait) : m_wait{std::move(wait)} {}
+
+        static gboolean take(gpointer data) noexcept
+        {
+                auto turn = std::unique_ptr<Turn>{static_cast<Turn*>(data)};
+                g_source_remove(turn->m_deadline);
+                turn->m_wait->run();
+                return G_SOURCE_REMOVE;
+        }
+
+        static gboolean take_at_deadline(gpointer data) noexcept
+        {
+                auto turn = std::unique_ptr<Turn>{static_cast<Turn*>(data)};
+                g_source_remove(turn->m_idle);
+                turn->m_wait->run();
+                return G_SOURCE_REMOVE;
+        }
+
+        std::unique_ptr<Wait> m_wait;
+        guint m_idle = 0;
+        guint m_deadline = 0;
+};
 
 void first_frame_painted(GdkFrameClock* clock, Stage* stage) noexcept
 {
-        run_when_idle(std::move(stage->wait));
+        Turn::start(std::move(stage->wait));
         g_signal_handlers_disconnect_by_data(clock, stage);
 }
 
@@ -73,7 +100,7 @@ void wait_for_paint(GtkWidget* widget, std::unique_ptr<Wait> wait) noexcept
                 // Mapped but in no window with a clock (an offscreen
                 // toplevel): no frame will tell us, so there is nothing to
                 // wait for but the main loop.
-                run_when_idle(std::move(wait));
+                Turn::start(std::move(wait));
                 return;
         }
         g_signal_connect_data(clock, "after-paint", G_CALLBACK(first_frame_painted),

@@ -12,10 +12,15 @@ using FirstFrameWork = void (*)(GtkWidget* widget);
 // for the icon theme before it returned).
 inline constexpr int first_frame_work_priority = G_PRIORITY_LOW + 1;
 
+// A main loop that is never idle (output flooding in from the child) gets
+// the work done this long after the first frame all the same.
+inline constexpr guint first_frame_work_deadline_ms = 1000;
+
 // Calls `work(widget)` once the widget's window has painted its first frame
 // after the widget was mapped, at the next moment the main loop has nothing
-// else to do: whatever came with that frame (the shell's first prompt, the
-// end of a command already over) goes first. Nothing is called if the
+// else to do (or, failing that, first_frame_work_deadline_ms after the
+// frame): whatever came with that frame (the shell's first prompt, the end
+// of a command already over) goes first. Nothing is called if the
 // widget is gone by then. A widget already mapped waits for its next
 // frame, which it asks for.
 void after_first_frame(GtkWidget* widget, FirstFrameWork work);

@@ -26,7 +26,7 @@ TEST(Startup, ExitsZeroWhenTheWindowIsClosedWhileTheChildRuns)
         auto window = app.wait_for_window();
         ASSERT_NE(window, 0u) << app.err();
         close_window(window);
-        EXPECT_EQ(app.wait_exit(), 0);
+        EXPECT_EQ(app.wait_exit(), 0) << app.err();
 }
 
 TEST(Startup, MissingProgramPrintsOnStdoutAndExitsOne)
@@ -111,7 +111,7 @@ TEST(Startup, WindowHasTitleRgbaVisualAndStyledGrid)
         EXPECT_EQ(hints.min_width, 4 + 28 * hints.inc_width);
         EXPECT_EQ(hints.min_height, 4 + 3 * hints.inc_height);
         close_window(window);
-        EXPECT_EQ(app.wait_exit(), 0);
+        EXPECT_EQ(app.wait_exit(), 0) << app.err();
 }
 
 // The window's _NET_WM_ICON as xprop prints it, once it holds an icon
@@ -136,7 +136,7 @@ TEST(Startup, WindowGetsTheTerminalIcon)
         auto props = wait_for_icon(window);
         EXPECT_NE(props.find("_NET_WM_ICON(CARDINAL)"), std::string::npos) << props;
         close_window(window);
-        EXPECT_EQ(app.wait_exit(), 0);
+        EXPECT_EQ(app.wait_exit(), 0) << app.err();
 }
 
 // A desktop whose icon theme has no "utilities-terminal" (Adwaita 48 has

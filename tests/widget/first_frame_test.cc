@@ -119,6 +119,30 @@ TEST_F(FirstFrameTest, AChildWatchReadyAlongsideComesFirstAndCanEndTheLoop)
         ASSERT_TRUE(iterate_until([&] { return !done_for.empty(); }));
 }
 
+// A child that floods the terminal keeps VTE's sources ready without a
+// pause: the work still gets its turn, at the deadline.
+TEST_F(FirstFrameTest, ABusyMainLoopGetsTheWorkDoneAtTheDeadline)
+{
+        auto busy = g_idle_add_full(
+            G_PRIORITY_DEFAULT_IDLE, +[](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr,
+            nullptr);
+        after_first_frame(GTK_WIDGET(window), record);
+        gtk_widget_show(GTK_WIDGET(window));
+        ASSERT_TRUE(iterate_until([&] { return draws > 0; }));
+        auto painted = g_get_monotonic_time();
+        auto done = iterate_until([&] { return !done_for.empty(); },
+                                  3.0 * first_frame_work_deadline_ms / 1000);
+        auto waited_ms = (g_get_monotonic_time() - painted) / 1000;
+        g_source_remove(busy);
+        ASSERT_TRUE(done) << "a busy main loop never got the work done";
+        EXPECT_GE(waited_ms, first_frame_work_deadline_ms / 2)
+            << "the work came before the deadline, so the loop was not busy";
+        EXPECT_EQ(done_for, std::vector<GtkWidget*>{GTK_WIDGET(window)});
+        // Done once: the idle turn that would have come is gone.
+        iterate_pending();
+        EXPECT_EQ(done_for.size(), 1u);
+}
+
 // The work does not keep a closed window alive, before the map or after
 // the frame, and is not done for a window that is gone.
 TEST_F(FirstFrameTest, AWidgetGoneBeforeItsTurnIsLeftAlone)
