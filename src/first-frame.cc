@@ -9,7 +9,8 @@ namespace {
 
 // One piece of work on its way from the widget's map, through the first
 // paint, to an idle moment. It holds the widget weakly: the wait must not
-// keep a closed window alive.
+// keep a closed window alive, and destroying a widget clears its weak
+// references even where something still holds the widget itself.
 class Wait {
 public:
         Wait(GtkWidget* widget, FirstFrameWork work) : m_work{work}

@@ -21,6 +21,6 @@ inline constexpr guint first_frame_work_deadline_ms = 1000;
 // else to do (or, failing that, first_frame_work_deadline_ms after the
 // frame): whatever came with that frame (the shell's first prompt, the end
 // of a command already over) goes first. Nothing is called if the
-// widget is gone by then. A widget already mapped waits for its next
+// widget is gone or destroyed by then. A widget already mapped waits for its next
 // frame, which it asks for.
 void after_first_frame(GtkWidget* widget, FirstFrameWork work);
