@@ -21,14 +21,10 @@ public:
         Wait(Wait const&) = delete;
         Wait& operator=(Wait const&) = delete;
 
-        RefPtr<GtkWidget> widget() noexcept
-        {
-                return RefPtr<GtkWidget>{static_cast<GtkWidget*>(g_weak_ref_get(&m_widget))};
-        }
-
         void run() noexcept
         {
-                if (auto widget = this->widget())
+                auto widget = RefPtr<GtkWidget>{static_cast<GtkWidget*>(g_weak_ref_get(&m_widget))};
+                if (widget)
                         m_work(widget.get());
         }
 
@@ -58,8 +54,7 @@ public:
                 auto turn = new Turn{std::move(wait)};
                 turn->m_idle = g_idle_add_full(first_frame_work_priority, take, turn, nullptr);
                 turn->m_deadline = g_timeout_add_full(
-                    G_PRIORITY_DEFAULT, first_frame_work_deadline_ms, take_at_deadline, turn,
-                    nullptr);
+                    G_PRIORITY_DEFAULT, first_frame_work_deadline_ms, take, turn, nullptr);
         }
 
 private:
@@ -68,15 +63,8 @@ private:
         static gboolean take(gpointer data) noexcept
         {
                 auto turn = std::unique_ptr<Turn>{static_cast<Turn*>(data)};
-                g_source_remove(turn->m_deadline);
-                turn->m_wait->run();
-                return G_SOURCE_REMOVE;
-        }
-
-        static gboolean take_at_deadline(gpointer data) noexcept
-        {
-                auto turn = std::unique_ptr<Turn>{static_cast<Turn*>(data)};
-                g_source_remove(turn->m_idle);
+                auto current = g_source_get_id(g_main_current_source());
+                g_source_remove(current == turn->m_idle ? turn->m_deadline : turn->m_idle);
                 turn->m_wait->run();
                 return G_SOURCE_REMOVE;
         }

@@ -20,7 +20,7 @@ inline constexpr guint first_frame_work_deadline_ms = 1000;
 // after the widget was mapped, at the next moment the main loop has nothing
 // else to do (or, failing that, first_frame_work_deadline_ms after the
 // frame): whatever came with that frame (the shell's first prompt, the end
-// of a command already over) goes first. Nothing is called if the
-// widget is gone or destroyed by then. A widget already mapped waits for its next
+// of a command already over) goes first. Nothing is called if the widget
+// is gone or destroyed by then. A widget already mapped waits for its next
 // frame, which it asks for.
 void after_first_frame(GtkWidget* widget, FirstFrameWork work);

@@ -124,8 +124,8 @@ TEST_F(FirstFrameTest, AChildWatchReadyAlongsideComesFirstAndCanEndTheLoop)
 TEST_F(FirstFrameTest, ABusyMainLoopGetsTheWorkDoneAtTheDeadline)
 {
         auto busy = g_idle_add_full(
-            G_PRIORITY_DEFAULT_IDLE, +[](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr,
-            nullptr);
+            G_PRIORITY_DEFAULT_IDLE, +[](gpointer) -> gboolean { return G_SOURCE_CONTINUE; },
+            nullptr, nullptr);
         after_first_frame(GTK_WIDGET(window), record);
         gtk_widget_show(GTK_WIDGET(window));
         ASSERT_TRUE(iterate_until([&] { return draws > 0; }));
