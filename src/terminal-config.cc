@@ -119,8 +119,10 @@ static void apply_geometry_hints(Terminal* self)
         hints.min_height = frame.base.height + frame.min_rows * cells.height;
         hints.base_width = frame.base.width;
         hints.base_height = frame.base.height;
-        hints.width_inc = frame.whole_cells ? cells.width : 0;
-        hints.height_inc = frame.whole_cells ? cells.height : 0;
+        // Whole cells only for a size of the window's own (see SizeHold).
+        auto whole_cells = frame.whole_cells && !priv->size_hold.holding();
+        hints.width_inc = whole_cells ? cells.width : 0;
+        hints.height_inc = whole_cells ? cells.height : 0;
         gtk_window_set_geometry_hints(
             priv->window.get(), nullptr, &hints,
             GdkWindowHints(GDK_HINT_MIN_SIZE | GDK_HINT_BASE_SIZE | GDK_HINT_RESIZE_INC));

@@ -4,6 +4,8 @@
 #include "terminal-private.hh"
 #include "vte-compat.hh"
 
+#include <utility>
+
 static constexpr const char* program_name = "brackenfold";
 
 void vte_copy(Terminal* self, VteFormat format)
@@ -13,23 +15,145 @@ void vte_copy(Terminal* self, VteFormat format)
                 vte_terminal_copy_clipboard_format(self->vte, format);
 }
 
+// The size for the window at the cells now, which had `size` at the cells
+// `before`: as close in pixels as whole cells allow, and back at old cells
+// the old size. Returns the size asked for.
+static PixelSize resize_for_cells(Terminal* self, PixelSize size, PixelSize before)
+{
+        auto wanted = self->priv->zoom_geometry.step(size, before, cell_size(self),
+                                                     grid_frame(self));
+        // Asked for even when it is the size now: an earlier step's request
+        // may still be on its way, and this one must win.
+        gtk_window_resize(self->priv->window.get(), wanted.width, wanted.height);
+        return wanted;
+}
+
 // The window keeps its size in pixels as closely as whole cells of the new
-// size allow, and comes back to its old size with the old cells.
+// size allow, and comes back to its old size with the old cells. While the
+// window manager holds its size, the grid follows the new cells inside it,
+// and the window is sized for them once it has its own size back.
 static void set_zoom(Terminal* self, double scale)
 {
-        auto window = self->priv->window.get();
+        auto& hold = self->priv->size_hold;
+        // Still on its way to a size asked for after a hold: this step is
+        // from the size it has now.
+        if (!hold.held() && hold.stop_waiting() != SizeHold::End::none)
+                size_hold_cancel_timeout(self);
         PixelSize size;
-        gtk_window_get_size(window, &size.width, &size.height);
+        gtk_window_get_size(self->priv->window.get(), &size.width, &size.height);
         auto before = cell_size(self);
         vte_terminal_set_font_scale(self->vte, scale);
         // A window manager sizes the window in cells of the hints it has:
         // they must be the new ones by the time it sees the request.
         update_geometry_hints(self);
-        auto wanted = self->priv->zoom_geometry.step(size, before, cell_size(self),
-                                                     grid_frame(self));
-        // Asked for even when it is the size now: an earlier step's request
-        // may still be on its way, and this one must win.
-        gtk_window_resize(window, wanted.width, wanted.height);
+        if (!hold.holding())
+                resize_for_cells(self, size, before);
+}
+
+void size_hold_cancel_timeout(Terminal* self)
+{
+        // Emptied before the removal, which drops the timer's reference.
+        if (auto id = std::exchange(self->priv->size_hold_timeout, std::nullopt))
+                g_source_remove(*id);
+}
+
+static void size_hold_ended(Terminal* self, SizeHold::End end, PixelSize size);
+
+static gboolean size_hold_timeout_expired(gpointer data) noexcept
+{
+        auto self = static_cast<Terminal*>(data);
+        g_return_val_if_fail(BRACKENFOLD_IS_TERMINAL(self), G_SOURCE_REMOVE);
+        self->priv->size_hold_timeout.reset();
+        guard_exceptions("size_hold_timeout_expired", [&] {
+                PixelSize size;
+                gtk_window_get_size(self->priv->window.get(), &size.width, &size.height);
+                size_hold_ended(self, self->priv->size_hold.stop_waiting(), size);
+        });
+        return G_SOURCE_REMOVE;
+}
+
+// Long enough for the size that follows the state or the request, short
+// enough that a user does not zoom or resize before it.
+static constexpr guint size_hold_timeout_ms = 250;
+
+static void wait_for_window(Terminal* self)
+{
+        size_hold_cancel_timeout(self);
+        self->priv->size_hold_timeout =
+            g_timeout_add_full(G_PRIORITY_DEFAULT, size_hold_timeout_ms,
+                               size_hold_timeout_expired, g_object_ref(self), g_object_unref);
+}
+
+// A zoom during the hold: the size given back is in the cells of before,
+// and the window is sized for the new ones. Whole cells only once it has
+// that size: asked for at once, GTK would also fit the size given back to
+// them and ask for that, and either request could come last.
+static void size_given_back(Terminal* self, PixelSize size)
+{
+        auto& hold = self->priv->size_hold;
+        auto before = hold.cells();
+        if (cell_size(self) == before) {
+                update_geometry_hints(self);
+                return;
+        }
+        hold.fit(resize_for_cells(self, size, before));
+        wait_for_window(self);
+}
+
+static void size_hold_ended(Terminal* self, SizeHold::End end, PixelSize size)
+{
+        if (end == SizeHold::End::none)
+                return;
+        size_hold_cancel_timeout(self);
+        if (end == SizeHold::End::given_back)
+                size_given_back(self, size);
+        else
+                update_geometry_hints(self);
+}
+
+static constexpr auto size_held_states =
+    GDK_WINDOW_STATE_MAXIMIZED | GDK_WINDOW_STATE_FULLSCREEN | GDK_WINDOW_STATE_TILED |
+    GDK_WINDOW_STATE_TOP_TILED | GDK_WINDOW_STATE_RIGHT_TILED |
+    GDK_WINDOW_STATE_BOTTOM_TILED | GDK_WINDOW_STATE_LEFT_TILED;
+
+static gboolean window_state_changed(GtkWindow* window, GdkEventWindowState* event,
+                                     Terminal* self) noexcept
+{
+        g_return_val_if_fail(event != NULL, false);
+        guard_exceptions("window_state_changed", [&] {
+                auto& hold = self->priv->size_hold;
+                auto was_holding = hold.holding();
+                PixelSize size;
+                gtk_window_get_size(window, &size.width, &size.height);
+                auto held = (event->new_window_state & size_held_states) != 0;
+                auto end = hold.state_changed(held, size, cell_size(self));
+                if (end != SizeHold::End::none)
+                        size_hold_ended(self, end, size);
+                else if (hold.giving_back())
+                        wait_for_window(self);
+                else if (hold.holding() != was_holding)
+                        update_geometry_hints(self);
+        });
+        return false;
+}
+
+static gboolean window_configured(GtkWindow*, GdkEventConfigure* event, Terminal* self) noexcept
+{
+        g_return_val_if_fail(event != NULL, false);
+        guard_exceptions("window_configured", [&] {
+                auto size = PixelSize{event->width, event->height};
+                size_hold_ended(self, self->priv->size_hold.resized(size), size);
+        });
+        return false;
+}
+
+void follow_size_hold(Terminal* self)
+{
+        auto window = self->priv->window.get();
+        g_signal_connect_object(window, "window-state-event", G_CALLBACK(window_state_changed),
+                                self, GConnectFlags(0));
+        g_signal_connect_object(window, "configure-event", G_CALLBACK(window_configured), self,
+                                GConnectFlags(0));
 }
 
 static void zoom(Terminal* self, ZoomStep step)

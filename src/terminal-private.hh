@@ -30,6 +30,8 @@ struct TerminalPrivate {
         std::optional<guint> infobar_timeout;
         double scroll_accumulator = 0.0;
         ZoomGeometry zoom_geometry;
+        SizeHold size_hold;
+        std::optional<guint> size_hold_timeout;
         int base_height = 4; // the style sheet's 2px padding, above and below
         int base_width = -1; // measured by the first configuration load
 };
@@ -72,6 +74,12 @@ void remove_open_with_items(Terminal* self);
 void infobar_cancel_timeout(Terminal* self);
 void infobar_respond(GtkInfoBar* bar, int response, Terminal* self) noexcept;
 void infobar_close(GtkInfoBar* bar, Terminal* self) noexcept;
+
+// Keys, zoom and the window's size (terminal-input.cc)
+// Follows the window manager taking and giving back the window's size.
+void follow_size_hold(Terminal* self);
+// Also when the terminal is destroyed (the timer holds it).
+void size_hold_cancel_timeout(Terminal* self);
 
 // Links, menus and directories (terminal-links.cc)
 void spawn_detached(Terminal* self, const char* working_directory,

@@ -73,13 +73,14 @@ static void terminal_init(Terminal* self)
         gtk_widget_init_template(GTK_WIDGET(self));
 }
 
-// The open-with items' activation records and a pending auto-hide timer
-// hold the terminal, and the two menus are toplevels of their own: let all
+// The open-with items' activation records and the pending timers hold the
+// terminal, and the two menus are toplevels of their own: let all
 // of them go when the widget is destroyed, or none would ever be freed.
 static void terminal_dispose(GObject* object)
 {
         auto self = BRACKENFOLD_TERMINAL(object);
         infobar_cancel_timeout(self);
+        size_hold_cancel_timeout(self);
         if (self->uri_context_menu)
                 remove_open_with_items(self);
         if (self->standard_context_menu) {
@@ -335,6 +336,7 @@ Terminal* terminal_new(int argc, char** argv, GtkContainer* parent,
 
         load_config(self, false);
         g_signal_connect(self->vte, "char-size-changed", G_CALLBACK(cell_size_changed), self);
+        follow_size_hold(self);
         focus_terminal_when_shown(self, window);
 
         gtk_widget_set_sensitive(GTK_WIDGET(self->search_button_up), priv->has_search_regex);

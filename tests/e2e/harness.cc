@@ -356,6 +356,14 @@ void close_window_through_wm(unsigned long window)
         run({g_getenv("CLOSE_WINDOW"), "--through-wm", std::to_string(window)});
 }
 
+void set_window_state(unsigned long window, bool add, const std::vector<std::string>& states)
+{
+        std::vector<std::string> argv{g_getenv("WINDOW_STATE"), add ? "add" : "remove",
+                                      std::to_string(window)};
+        argv.insert(argv.end(), states.begin(), states.end());
+        run(argv);
+}
+
 void send_keys(unsigned long window, const std::vector<std::string>& keys)
 {
         run({"xdotool", "windowfocus", "--sync", std::to_string(window)});

@@ -142,6 +142,9 @@ void close_window(unsigned long window);
 // _NET_CLOSE_WINDOW: asks the window manager to close the window, as a
 // task bar or a pager does; the window manager sends WM_DELETE_WINDOW.
 void close_window_through_wm(unsigned long window);
+// _NET_WM_STATE: asks the window manager to add (or remove) `states` of the
+// window, such as {"MAXIMIZED_VERT", "MAXIMIZED_HORZ"} or {"FULLSCREEN"}.
+void set_window_state(unsigned long window, bool add, const std::vector<std::string>& states);
 
 // Gives the window the keyboard focus and types keys with xdotool
 // (e.g. "ctrl+shift+c").

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: BSD-2-Clause
 // The window as users meet it, with no window manager and under openbox:
 // zooming keeps its size and Control+0 gives it back exactly, resizes land
-// on whole cells, a bell asks for attention and the window manager can
+// on whole cells, a maximised or full-screen window comes back to its size,
+// zoomed or not, a bell asks for attention and the window manager can
 // close it. Sizes are compared with the window's own start, never with
 // figures: other fonts make other cells.
 #include "harness.hh"
@@ -114,17 +115,20 @@ protected:
                 return s;
         }
 
-        // The shape once the window and the child agree on whole cells and
-        // stay so for a few looks: a window manager may pass through other
-        // sizes on its way.
-        Shape settled()
+        // The shape once the window and the child agree on whole cells (or,
+        // for a size the window manager holds, on any size) and stay so for
+        // a few looks: a window manager may pass through other sizes on its
+        // way.
+        Shape settled(bool whole_cells = true)
         {
                 Shape last;
                 int same = 0;
                 wait_until(
                     [&] {
                             auto now = shape();
-                            same = now == last && now.whole_cells() ? same + 1 : 0;
+                            same = now == last && (now.whole_cells() || !whole_cells)
+                                       ? same + 1
+                                       : 0;
                             last = now;
                             return same >= 3;
                     },
@@ -135,7 +139,7 @@ protected:
         // Presses `chord` and waits until the program has handled it (the
         // key after it has reached the child) and, if the zoom level
         // changed, has handed the new cells to the window manager.
-        Shape press(const std::string& chord)
+        Shape press(const std::string& chord, bool whole_cells = true)
         {
                 auto next = chord == "ctrl+equal" ? std::min(level + 1, 7)
                             : chord == "ctrl+minus" ? std::max(level - 1, -7)
@@ -150,12 +154,14 @@ protected:
                 if (next != level) {
                         EXPECT_TRUE(wait_until([&] {
                                 auto now = size_hints(window);
-                                return now.inc_width != before.inc_width ||
-                                       now.inc_height != before.inc_height;
+                                // The least size is in cells too, and is
+                                // there when no whole cells are asked for.
+                                return now.min_width != before.min_width ||
+                                       now.min_height != before.min_height;
                         })) << "the cells did not change with " << chord;
                 }
                 level = next;
-                return settled();
+                return settled(whole_cells);
         }
 
         // The user drags the window to `size`, or asks the window manager to.
@@ -234,6 +240,69 @@ TEST_P(Window, ResizesLandOnWholeCellsAndZoomStartsFromThem)
 }
 
 INSTANTIATE_TEST_SUITE_P(Wm, Window, testing::Values(Wm::none, Wm::openbox), wm_name);
+
+// The grid is as large as the window holds in its cells: the child sees
+// all of a size the window manager gave it. The cells are read off the
+// least size (28 x 3 of them), which the hints give even where they ask for
+// no whole cells.
+bool fills(const Shape& s)
+{
+        auto cell_width = (s.hints.min_width - s.hints.base_width) / 28;
+        auto cell_height = (s.hints.min_height - s.hints.base_height) / 3;
+        return cell_width > 0 && cell_height > 0 &&
+               s.columns == (s.window.width - s.hints.base_width) / cell_width &&
+               s.rows == (s.window.height - s.hints.base_height) / cell_height;
+}
+
+// Maximised or full screen, the window has the size its window manager
+// gives it, so there is one only under openbox.
+class HeldWindow : public Window {
+protected:
+        // The window manager takes the window's size, or gives it back.
+        Shape hold(const std::vector<std::string>& states, bool take)
+        {
+                auto before = window_size(window);
+                set_window_state(window, take, states);
+                EXPECT_TRUE(wait_until([&] { return window_size(window) != before; }))
+                    << "the window manager did not " << (take ? "take" : "give back")
+                    << " the size";
+                // A held size need not be whole cells.
+                return settled(!take);
+        }
+};
+
+struct Hold {
+        const char* name;
+        std::vector<std::string> states;
+};
+
+// Maximised or full screen and back, the window gets the size it had. A zoom
+// meanwhile changes the grid inside the held size, and the size it comes
+// back to is the old one in whole new cells, with Control+0 the old shape.
+TEST_P(HeldWindow, ComesBackToItsSizeAndZoomsTheGridInside)
+{
+        for (auto const& states : {Hold{"maximised", {"MAXIMIZED_VERT", "MAXIMIZED_HORZ"}},
+                                   Hold{"full screen", {"FULLSCREEN"}}}) {
+                SCOPED_TRACE(states.name);
+                auto free = shape();
+                auto held = hold(states.states, true);
+                EXPECT_TRUE(fills(held)) << held;
+                EXPECT_EQ(hold(states.states, false), free);
+
+                held = hold(states.states, true);
+                for (auto chord : {"ctrl+equal", "ctrl+equal", "ctrl+minus"}) {
+                        auto now = press(chord, false);
+                        EXPECT_EQ(now.window, held.window) << "after " << chord;
+                        EXPECT_TRUE(fills(now)) << now << " after " << chord;
+                        EXPECT_NE(now.columns, held.columns) << "after " << chord;
+                }
+                auto back = hold(states.states, false);
+                EXPECT_TRUE(near(back, free.window)) << "after a zoom";
+                EXPECT_EQ(press("ctrl+0"), free);
+        }
+}
+
+INSTANTIATE_TEST_SUITE_P(Wm, HeldWindow, testing::Values(Wm::openbox), wm_name);
 
 bool demands_attention(unsigned long window)
 {
