@@ -137,14 +137,16 @@ static gboolean window_state_changed(GtkWindow* window, GdkEventWindowState* eve
         return false;
 }
 
-static gboolean window_configured(GtkWindow*, GdkEventConfigure* event, Terminal* self) noexcept
+// Read as the zoom reads it, not off the configure event: with client-side
+// decorations (Wayland) that event counts their shadows in.
+static void window_allocated(GtkWidget* window, GdkRectangle*, Terminal* self) noexcept
 {
-        g_return_val_if_fail(event != NULL, false);
-        guard_exceptions("window_configured", [&] {
-                auto size = PixelSize{event->width, event->height};
+        g_return_if_fail(GTK_IS_WINDOW(window));
+        guard_exceptions("window_allocated", [&] {
+                PixelSize size;
+                gtk_window_get_size(GTK_WINDOW(window), &size.width, &size.height);
                 size_hold_ended(self, self->priv->size_hold.resized(size), size);
         });
-        return false;
 }
 
 void follow_size_hold(Terminal* self)
@@ -152,8 +154,8 @@ void follow_size_hold(Terminal* self)
         auto window = self->priv->window.get();
         g_signal_connect_object(window, "window-state-event", G_CALLBACK(window_state_changed),
                                 self, GConnectFlags(0));
-        g_signal_connect_object(window, "configure-event", G_CALLBACK(window_configured), self,
-                                GConnectFlags(0));
+        g_signal_connect_object(window, "size-allocate", G_CALLBACK(window_allocated), self,
+                                G_CONNECT_AFTER);
 }
 
 static void zoom(Terminal* self, ZoomStep step)
