@@ -268,15 +268,28 @@ void load_config(Terminal* self, bool notify)
 
         gtk_scrolled_window_set_policy(self->scrolled_window, GTK_POLICY_NEVER,
                                        vertical_scrollbar_policy(self, *config));
+        // The fonts are compared rather than the cells they measure:
+        // measuring before the first font is set would load VTE's default
+        // font for nothing, about a tenth of the start-up time.
+        auto new_font = previous &&
+                        !pango_font_description_equal(previous->font.get(), config->font.get());
+        PixelSize window, cells;
+        if (new_font) {
+                gtk_window_get_size(self->priv->window.get(), &window.width, &window.height);
+                cells = cell_size(self);
+        }
         vte_terminal_set_font(self->vte, config->font.get());
         // The window size from before the zoom was in cells of the old font:
-        // it cannot come back exactly, and the next step starts afresh. The
-        // fonts are compared rather than the cells they measure: measuring
-        // before the first font is set would load VTE's default font for
-        // nothing, about a tenth of the start-up time.
-        if (previous && !pango_font_description_equal(previous->font.get(), config->font.get()))
+        // it cannot come back exactly, and the steps start afresh, from the
+        // size the window has now.
+        if (new_font)
                 self->priv->zoom_geometry.forget();
         apply_geometry_hints(self);
+        // Like a zoom, a new font keeps the window's size as closely as whole
+        // cells allow, and the old font gives the old size back: left to GTK,
+        // the window would lose up to a cell at every new font.
+        if (new_font && !self->priv->size_hold.holding() && cell_size(self) != cells)
+                resize_for_cells(self, window, cells);
         apply_terminal_options(self, *config);
         apply_colours(self, *config);
         rebuild_open_with_items(self, *config);

@@ -15,10 +15,7 @@ void vte_copy(Terminal* self, VteFormat format)
                 vte_terminal_copy_clipboard_format(self->vte, format);
 }
 
-// The size for the window at the cells now, which had `size` at the cells
-// `before`: as close in pixels as whole cells allow, and back at old cells
-// the old size. Returns the size asked for.
-static PixelSize resize_for_cells(Terminal* self, PixelSize size, PixelSize before)
+PixelSize resize_for_cells(Terminal* self, PixelSize size, PixelSize before)
 {
         auto wanted = self->priv->zoom_geometry.step(size, before, cell_size(self),
                                                      grid_frame(self));

@@ -78,6 +78,10 @@ void infobar_close(GtkInfoBar* bar, Terminal* self) noexcept;
 // Keys, zoom and the window's size (terminal-input.cc)
 // Follows the window manager taking and giving back the window's size.
 void follow_size_hold(Terminal* self);
+// Asks for the size for the window at the cells now, which had `size` at
+// the cells `before`: as close in pixels as whole cells allow, and back at
+// old cells the old size. Returns the size asked for.
+PixelSize resize_for_cells(Terminal* self, PixelSize size, PixelSize before);
 // Also when the terminal is destroyed (the timer holds it).
 void size_hold_cancel_timeout(Terminal* self);
 

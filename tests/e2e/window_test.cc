@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: BSD-2-Clause
 // The window as users meet it, with no window manager and under openbox:
-// zooming keeps its size and Control+0 gives it back exactly, resizes land
-// on whole cells, a maximised or full-screen window comes back to its size,
+// zooming keeps its size and Control+0 gives it back exactly, so does a new
+// font, resizes land on whole cells, a maximised or full-screen window comes back to its size,
 // zoomed or not, a bell asks for attention and the window manager can
 // close it. Sizes are compared with the window's own start, never with
 // figures: other fonts make other cells.
@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
+#include <map>
 #include <optional>
 #include <ostream>
 #include <sstream>
@@ -87,7 +89,8 @@ protected:
                     "        sleep 0.05; "
                     "done & "
                     "exec cat > \"$1\"",
-                    grid, record});
+                    grid, record},
+                    std::map<std::string, std::string>{{"XDG_CONFIG_HOME", dir.file("config")}});
                 window = app->wait_for_window();
                 ASSERT_NE(window, 0u) << app->err();
                 if (wm) {
@@ -164,6 +167,23 @@ protected:
                 return settled(whole_cells);
         }
 
+        // The user sets the font (none: the default) and reloads; waits until
+        // the window manager has the new cells.
+        Shape use_font(const std::string& font)
+        {
+                auto before = size_hints(window);
+                g_mkdir_with_parents(dir.file("config/brackenfold").c_str(), 0700);
+                write_file(dir.file("config/brackenfold/config"),
+                           font.empty() ? "[misc]\n" : "[misc]\nfont=" + font + "\n");
+                app->send_signal(SIGUSR1);
+                EXPECT_TRUE(wait_until([&] {
+                        auto now = size_hints(window);
+                        return now.min_width != before.min_width ||
+                               now.min_height != before.min_height;
+                })) << "the cells did not change with " << font;
+                return settled();
+        }
+
         // The user drags the window to `size`, or asks the window manager to.
         Shape resize(WindowSize size)
         {
@@ -237,6 +257,26 @@ TEST_P(Window, ResizesLandOnWholeCellsAndZoomStartsFromThem)
         EXPECT_EQ(reset.hints.inc_width, start.hints.inc_width);
         // Back at the cells of the user's size: that size exactly.
         EXPECT_EQ(press("ctrl+equal"), user);
+}
+
+// A new font keeps the window's size as closely as whole cells allow, and
+// trying fonts does not walk it smaller: back at the first font, it has the
+// grid it started with, give or take a row or a column.
+TEST_P(Window, NewFontsKeepItsSize)
+{
+        auto previous = start;
+        for (std::string font : {"Monospace 16", "Monospace 8", "", "Monospace 13", "",
+                                 "Monospace 16", ""}) {
+                SCOPED_TRACE(font.empty() ? "the default font" : font);
+                auto now = use_font(font);
+                EXPECT_TRUE(near(now, previous.window)) << "from " << previous;
+                if (font.empty()) {
+                        EXPECT_LE(std::abs(now.rows - start.rows), 1) << now << " from " << start;
+                        EXPECT_LE(std::abs(now.columns - start.columns), 1)
+                            << now << " from " << start;
+                }
+                previous = now;
+        }
 }
 
 INSTANTIATE_TEST_SUITE_P(Wm, Window, testing::Values(Wm::none, Wm::openbox), wm_name);
