@@ -6,6 +6,7 @@
 #include "config.hh"
 #include "terminal.hh"
 #include "utils.hh"
+#include "size-hold.hh"
 #include "zoom-geometry.hh"
 
 #include <vte/vte.h>
