@@ -307,16 +307,42 @@ static std::vector<std::string> command_vector(int argc, char** argv)
         return {Utils::get_shell()};
 }
 
+// The terminal watches the child it started, then reports the outcome as
+// for a start of its own.
+static void child_started(GObject* source, GAsyncResult* result, gpointer data) noexcept
+{
+        g_return_if_fail(VTE_IS_PTY(source));
+        Error error;
+        GPid pid = -1;
+        auto started = vte_pty_spawn_finish(VTE_PTY(source), result, &pid, error.out());
+        auto self = RefPtr<Terminal>{
+            static_cast<Terminal*>(g_weak_ref_get(static_cast<GWeakRef*>(data)))};
+        auto vte = self ? self->vte : nullptr;
+        if (started && vte)
+                vte_terminal_watch_child(vte, pid);
+        spawn_terminal_callback(vte, started ? pid : -1, started ? nullptr : error.get(), data);
+}
+
+// The terminal sets up the modes of a pty it takes (the character set among
+// them) with a read and a write of them all. Taken once the child runs, the
+// pty could lose modes the child had just set: an editor's raw mode, or the
+// `stty raw` of a script. So the terminal takes it first.
 static void spawn_child(Terminal* self, int argc, char** argv)
 {
         auto command = command_vector(argc, argv);
         auto c_argv = vector_to_argv(command);
+        Error error;
+        auto pty = take_ref(
+            vte_terminal_pty_new_sync(self->vte, VTE_PTY_DEFAULT, nullptr, error.out()));
         auto weak = g_new0(GWeakRef, 1);
         g_weak_ref_init(weak, self);
-        vte_terminal_spawn_async(self->vte, VTE_PTY_DEFAULT, nullptr,
-                                 c_argv.data(), nullptr, G_SPAWN_SEARCH_PATH,
-                                 nullptr, nullptr, nullptr, -1, nullptr,
-                                 spawn_terminal_callback, weak);
+        if (!pty) {
+                spawn_terminal_callback(self->vte, -1, error.get(), weak);
+                return;
+        }
+        vte_terminal_set_pty(self->vte, pty.get());
+        vte_pty_spawn_async(pty.get(), nullptr, c_argv.data(), nullptr, G_SPAWN_SEARCH_PATH,
+                            nullptr, nullptr, nullptr, -1, nullptr, child_started, weak);
 }
 
 Terminal* terminal_new(int argc, char** argv, GtkContainer* parent,

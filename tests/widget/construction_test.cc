@@ -2,6 +2,7 @@
 #include "fixture.hh"
 
 #include <gmock/gmock.h>
+#include <glib/gstdio.h>
 #include <gtest/gtest-spi.h>
 #include <sys/wait.h>
 
@@ -21,6 +22,47 @@ TEST_F(TerminalTest, StartsWithOnlyTheTerminalShown)
         EXPECT_EQ(terminal_get_window(terminal), window);
         EXPECT_EQ(gtk_widget_get_parent(GTK_WIDGET(terminal)), GTK_WIDGET(window));
         EXPECT_GT(terminal->priv->child_pid, 0);
+}
+
+// A child whose first act is to look at its terminal's modes, and stay.
+class ChildStartTest : public TerminalTest {
+protected:
+        void SetUp() override
+        {
+                dir = CharPtr{g_dir_make_tmp("child-start-XXXXXX", nullptr)};
+                ASSERT_TRUE(dir);
+                modes = std::string{dir.get()} + "/modes";
+                command = {"sh", "-c", "stty -a > \"$0.new\" && mv \"$0.new\" \"$0\"; exec sleep 1000",
+                           modes};
+                TerminalTest::SetUp();
+        }
+        void TearDown() override
+        {
+                TerminalTest::TearDown();
+                if (!dir)
+                        return;
+                g_remove(modes.c_str());
+                g_rmdir(dir.get());
+        }
+
+        CharPtr dir;
+        std::string modes;
+};
+
+// The terminal sets its pty up before the child runs, not while the child
+// may be setting modes of its own (which it would undo): the child's first
+// look finds it done, the terminal's UTF-8 input mode among it.
+TEST_F(ChildStartTest, FindsItsTerminalSetUpAtItsFirstLook)
+{
+        std::string seen;
+        ASSERT_TRUE(iterate_until([&] {
+                gchar* text = nullptr;
+                if (!g_file_get_contents(modes.c_str(), &text, nullptr, nullptr))
+                        return false;
+                seen = CharPtr{text}.get();
+                return true;
+        }));
+        EXPECT_THAT(seen, testing::ContainsRegex("(^|[ \n])iutf8([ \n]|$)"));
 }
 
 TEST_F(TerminalTest, LinkMenuHasOnlyCopyUri)
