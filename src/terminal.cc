@@ -320,6 +320,12 @@ static void child_started(GObject* source, GAsyncResult* result, gpointer data) 
         auto vte = self ? self->vte : nullptr;
         if (started && vte)
                 vte_terminal_watch_child(vte, pid);
+        // With the terminal gone, the pty goes too and the child is hung
+        // up: it is still reaped when it ends.
+        else if (started)
+                g_child_watch_add(pid, +[](GPid child, int, gpointer) noexcept {
+                        g_spawn_close_pid(child);
+                }, nullptr);
         spawn_terminal_callback(vte, started ? pid : -1, started ? nullptr : error.get(), data);
 }
 
