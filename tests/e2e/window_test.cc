@@ -321,22 +321,22 @@ struct Hold {
 // back to is the old one in whole new cells, with Control+0 the old shape.
 TEST_P(HeldWindow, ComesBackToItsSizeAndZoomsTheGridInside)
 {
-        for (auto const& states : {Hold{"maximised", {"MAXIMIZED_VERT", "MAXIMIZED_HORZ"}},
-                                   Hold{"full screen", {"FULLSCREEN"}}}) {
-                SCOPED_TRACE(states.name);
+        for (auto const& kind : {Hold{"maximised", {"MAXIMIZED_VERT", "MAXIMIZED_HORZ"}},
+                                 Hold{"full screen", {"FULLSCREEN"}}}) {
+                SCOPED_TRACE(kind.name);
                 auto free = shape();
-                auto held = hold(states.states, true);
+                auto held = hold(kind.states, true);
                 EXPECT_TRUE(fills(held)) << held;
-                EXPECT_EQ(hold(states.states, false), free);
+                EXPECT_EQ(hold(kind.states, false), free);
 
-                held = hold(states.states, true);
+                held = hold(kind.states, true);
                 for (auto chord : {"ctrl+equal", "ctrl+equal", "ctrl+minus"}) {
                         auto now = press(chord, false);
                         EXPECT_EQ(now.window, held.window) << "after " << chord;
                         EXPECT_TRUE(fills(now)) << now << " after " << chord;
                         EXPECT_NE(now.columns, held.columns) << "after " << chord;
                 }
-                auto back = hold(states.states, false);
+                auto back = hold(kind.states, false);
                 EXPECT_TRUE(near(back, free.window)) << "after a zoom";
                 EXPECT_EQ(press("ctrl+0"), free);
         }
