@@ -13,23 +13,16 @@ namespace {
 // references even where something still holds the widget itself.
 class Wait {
 public:
-        Wait(GtkWidget* widget, FirstFrameWork work) : m_work{work}
-        {
-                g_weak_ref_init(&m_widget, widget);
-        }
-        ~Wait() { g_weak_ref_clear(&m_widget); }
-        Wait(Wait const&) = delete;
-        Wait& operator=(Wait const&) = delete;
+        Wait(GtkWidget* widget, FirstFrameWork work) : m_widget{widget}, m_work{work} {}
 
         void run() noexcept
         {
-                auto widget = RefPtr<GtkWidget>{static_cast<GtkWidget*>(g_weak_ref_get(&m_widget))};
-                if (widget)
+                if (auto widget = m_widget.get())
                         m_work(widget.get());
         }
 
 private:
-        GWeakRef m_widget;
+        WeakRef<GtkWidget> m_widget;
         FirstFrameWork m_work;
 };
 

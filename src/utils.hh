@@ -54,6 +54,23 @@ RefPtr<T> share_ref(T* p) noexcept
         return RefPtr<T>{p};
 }
 
+// A weak reference: it does not keep the object alive, and comes back empty
+// once the object is finalized (or, for a widget, destroyed).
+template<typename T>
+class WeakRef {
+public:
+        explicit WeakRef(T* object) noexcept { g_weak_ref_init(&m_ref, object); }
+        ~WeakRef() { g_weak_ref_clear(&m_ref); }
+        WeakRef(WeakRef const&) = delete;
+        WeakRef& operator=(WeakRef const&) = delete;
+
+        // A strong reference, or none if the object is gone.
+        RefPtr<T> get() noexcept { return RefPtr<T>{static_cast<T*>(g_weak_ref_get(&m_ref))}; }
+
+private:
+        GWeakRef m_ref;
+};
+
 // Owns a GError; `out()` hands out a cleared slot for the next call.
 class Error {
 public:

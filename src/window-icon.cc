@@ -135,23 +135,16 @@ static void set_icon(GtkWindow* window, const char* name) noexcept;
 // by then.
 class IdleIcon {
 public:
-        IdleIcon(GtkWindow* window, CharPtr name) : m_name{std::move(name)}
-        {
-                g_weak_ref_init(&m_window, window);
-        }
-        ~IdleIcon() { g_weak_ref_clear(&m_window); }
-        IdleIcon(IdleIcon const&) = delete;
-        IdleIcon& operator=(IdleIcon const&) = delete;
+        IdleIcon(GtkWindow* window, CharPtr name) : m_window{window}, m_name{std::move(name)} {}
 
         void set() noexcept
         {
-                auto window = RefPtr<GtkWindow>{static_cast<GtkWindow*>(g_weak_ref_get(&m_window))};
-                if (window)
+                if (auto window = m_window.get())
                         set_icon(window.get(), m_name.get());
         }
 
 private:
-        GWeakRef m_window;
+        WeakRef<GtkWindow> m_window;
         CharPtr m_name;
 };
 

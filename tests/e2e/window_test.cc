@@ -139,6 +139,20 @@ protected:
                 return last;
         }
 
+        // Waits until the window manager has cells other than those of
+        // `before`. The least size is in cells too, and is there when no
+        // whole cells are asked for.
+        testing::AssertionResult cells_changed_from(const SizeHints& before)
+        {
+                if (wait_until([&] {
+                            auto now = size_hints(window);
+                            return now.min_width != before.min_width ||
+                                   now.min_height != before.min_height;
+                    }))
+                        return testing::AssertionSuccess();
+                return testing::AssertionFailure() << "the cells did not change";
+        }
+
         // Presses `chord` and waits until the program has handled it (the
         // key after it has reached the child) and, if the zoom level
         // changed, has handed the new cells to the window manager.
@@ -155,13 +169,7 @@ protected:
                     << testing::PrintToString(read_file(record)) << " for " << pressed
                     << " presses";
                 if (next != level) {
-                        EXPECT_TRUE(wait_until([&] {
-                                auto now = size_hints(window);
-                                // The least size is in cells too, and is
-                                // there when no whole cells are asked for.
-                                return now.min_width != before.min_width ||
-                                       now.min_height != before.min_height;
-                        })) << "the cells did not change with " << chord;
+                        EXPECT_TRUE(cells_changed_from(before)) << "with " << chord;
                 }
                 level = next;
                 return settled(whole_cells);
@@ -176,11 +184,7 @@ protected:
                 write_file(dir.file("config/brackenfold/config"),
                            font.empty() ? "[misc]\n" : "[misc]\nfont=" + font + "\n");
                 app->send_signal(SIGUSR1);
-                EXPECT_TRUE(wait_until([&] {
-                        auto now = size_hints(window);
-                        return now.min_width != before.min_width ||
-                               now.min_height != before.min_height;
-                })) << "the cells did not change with " << font;
+                EXPECT_TRUE(cells_changed_from(before)) << "with " << font;
                 return settled();
         }
 
