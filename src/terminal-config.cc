@@ -126,6 +126,7 @@ static void apply_geometry_hints(Terminal* self)
         gtk_window_set_geometry_hints(
             priv->window.get(), nullptr, &hints,
             GdkWindowHints(GDK_HINT_MIN_SIZE | GDK_HINT_BASE_SIZE | GDK_HINT_RESIZE_INC));
+        priv->hinted_cells = cells;
 }
 
 void update_geometry_hints(Terminal* self)
@@ -278,7 +279,10 @@ void load_config(Terminal* self, bool notify)
                 gtk_window_get_size(self->priv->window.get(), &window.width, &window.height);
                 cells = cell_size(self);
         }
-        vte_terminal_set_font(self->vte, config->font.get());
+        {
+                OwnFontChange own{*self->priv};
+                vte_terminal_set_font(self->vte, config->font.get());
+        }
         // The window size from before the zoom was in cells of the old font:
         // it cannot come back exactly, and the steps start afresh, from the
         // size the window has now.

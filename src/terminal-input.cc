@@ -39,12 +39,36 @@ static void set_zoom(Terminal* self, double scale)
         PixelSize size;
         gtk_window_get_size(self->priv->window.get(), &size.width, &size.height);
         auto before = cell_size(self);
-        vte_terminal_set_font_scale(self->vte, scale);
+        {
+                OwnFontChange own{*self->priv};
+                vte_terminal_set_font_scale(self->vte, scale);
+        }
         // A window manager sizes the window in cells of the hints it has:
         // they must be the new ones by the time it sees the request.
         update_geometry_hints(self);
         if (!hold.holding())
                 resize_for_cells(self, size, before);
+}
+
+// The desktop's resolution or font settings changed the cells. As with a
+// zoom, the window keeps its size as closely as whole cells allow, and the
+// old cells give the old size back: left to GTK, which fits the window to
+// the new hints by rounding down, it would lose up to a cell at every
+// change. Before the window is shown, its size follows the grid anyway.
+void cells_changed(Terminal* self)
+{
+        auto priv = self->priv;
+        auto before = priv->hinted_cells;
+        update_geometry_hints(self);
+        if (priv->own_font_change || !before || *before == cell_size(self))
+                return;
+        // A hold ends with the window sized for the cells it has then.
+        auto window = priv->window.get();
+        if (priv->size_hold.holding() || !window || !gtk_widget_get_mapped(GTK_WIDGET(window)))
+                return;
+        PixelSize size;
+        gtk_window_get_size(window, &size.width, &size.height);
+        resize_for_cells(self, size, *before);
 }
 
 void size_hold_cancel_timeout(Terminal* self)

@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct TerminalPrivate {
@@ -35,6 +36,27 @@ struct TerminalPrivate {
         std::optional<guint> size_hold_timeout;
         int base_height = 4; // the style sheet's 2px padding, above and below
         int base_width = -1; // measured by the first configuration load
+        // The cells the size hints were last given for.
+        std::optional<PixelSize> hinted_cells;
+        // The program's own zoom or new font changes the cells, and sizes
+        // the window itself.
+        bool own_font_change = false;
+};
+
+// Marks the program's own change of the cells for as long as it lives.
+class OwnFontChange {
+public:
+        explicit OwnFontChange(TerminalPrivate& priv)
+            : m_flag(priv.own_font_change), m_was(std::exchange(m_flag, true))
+        {
+        }
+        ~OwnFontChange() { m_flag = m_was; }
+        OwnFontChange(const OwnFontChange&) = delete;
+        OwnFontChange& operator=(const OwnFontChange&) = delete;
+
+private:
+        bool& m_flag;
+        bool m_was;
 };
 
 // Template children are borrowed from the widget tree; everything with a
@@ -85,6 +107,8 @@ void follow_size_hold(Terminal* self);
 PixelSize resize_for_cells(Terminal* self, PixelSize size, PixelSize before);
 // Also when the terminal is destroyed (the timer holds it).
 void size_hold_cancel_timeout(Terminal* self);
+// The terminal's cells changed, for whatever reason.
+void cells_changed(Terminal* self);
 
 // Links, menus and directories (terminal-links.cc)
 void spawn_detached(Terminal* self, const char* working_directory,

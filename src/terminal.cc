@@ -244,7 +244,7 @@ static gboolean keep_key_release(GtkWidget*, GdkEventKey*, gpointer) noexcept
 // size the window in whole cells of the new size.
 static void cell_size_changed(VteTerminal*, guint, guint, Terminal* self) noexcept
 {
-        guard_exceptions("cell_size_changed", [&] { update_geometry_hints(self); });
+        guard_exceptions("cell_size_changed", [&] { cells_changed(self); });
 }
 
 static void focus_terminal(GtkWindow* window, Terminal* self) noexcept

@@ -561,6 +561,62 @@ TEST_F(ZoomTest, ReloadKeepsTheWayBack)
         EXPECT_EQ(settled(), start);
 }
 
+// The desktop changes the screen's resolution (its settings daemon does it
+// through XSETTINGS, as a scaling slider does), and with it the cells.
+class DesktopResolution : public ZoomTest {
+protected:
+        void SetUp() override
+        {
+                ZoomTest::SetUp();
+                g_object_get(settings(), "gtk-xft-dpi", &m_dpi, nullptr);
+        }
+        void TearDown() override
+        {
+                set_dpi(m_dpi);
+                ZoomTest::TearDown();
+        }
+        GtkSettings* settings() const
+        {
+                return gtk_widget_get_settings(GTK_WIDGET(window));
+        }
+        // In 1024ths of a dot per inch, as the setting has it; -1 is the
+        // screen's own.
+        void set_dpi(int dpi) { g_object_set(settings(), "gtk-xft-dpi", dpi, nullptr); }
+        int first_dpi() const { return m_dpi; }
+
+private:
+        int m_dpi = -1;
+};
+
+// Each new resolution keeps the window as close to its first size as whole
+// cells allow, as a zoom step does; back at the first resolution, it is the
+// start.
+TEST_F(DesktopResolution, KeepsTheWindowsSize)
+{
+        auto start = settled();
+        constexpr int first = 0;
+        for (int dpi : {120, 144, 72, first, 110, 84, first}) {
+                SCOPED_TRACE("dpi " + std::to_string(dpi));
+                auto before = settled();
+                set_dpi(dpi == first ? first_dpi() : dpi * 1024);
+                // The terminal takes the new font when its style is next
+                // brought up to date.
+                iterate_until([&] { return cell_size(terminal) != before.cells; }, 1.0);
+                auto now = settled();
+                EXPECT_TRUE(whole_cells(now)) << now;
+                EXPECT_TRUE(near(now, start.window));
+                if (dpi == first) {
+                        EXPECT_EQ(now, start);
+                } else {
+                        EXPECT_NE(now.cells, before.cells) << "the resolution changed nothing";
+                }
+        }
+        // The zoom still comes back to the same shape.
+        zoom(Zoom::in);
+        zoom(Zoom::reset);
+        EXPECT_EQ(settled(), start);
+}
+
 // --- Clipboard ---------------------------------------------------------------
 
 std::string clipboard_text(GtkClipboard* clipboard)
