@@ -240,8 +240,8 @@ static gboolean keep_key_release(GtkWidget*, GdkEventKey*, gpointer) noexcept
         return true;
 }
 
-// A zoom changes the cells without a reload: the window manager must still
-// size the window in whole cells of the new size.
+// Zooms, new fonts and the desktop's resolution change the cells: the
+// window manager must size the window in whole cells of the new size.
 static void cell_size_changed(VteTerminal*, guint, guint, Terminal* self) noexcept
 {
         guard_exceptions("cell_size_changed", [&] { cells_changed(self); });
