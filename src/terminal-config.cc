@@ -107,9 +107,12 @@ static void apply_geometry_hints(Terminal* self)
 
         // Measured once: the window's width around the grid does not change
         // with the font, and a later measurement would include the zoom.
+        // From the content's own width, not the window's: the size the
+        // window proposes for itself is no wider than the screen, and a large
+        // font's eighty columns can be.
         if (priv->base_width == -1) {
                 int width = 0;
-                gtk_window_get_size(priv->window.get(), &width, nullptr);
+                gtk_widget_get_preferred_width(GTK_WIDGET(self), nullptr, &width);
                 priv->base_width = width - 80 * cells.width;
         }
 

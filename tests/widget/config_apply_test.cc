@@ -363,6 +363,25 @@ TEST_F(GeometryHintsTest, BaseWidthIsTheWindowAroundEightyColumns)
         EXPECT_EQ(terminal->priv->base_height, 4);
 }
 
+// A font whose eighty columns are wider than the screen, in a window of
+// its own: the window around the grid is the same as with any other font.
+TEST_F(GeometryHintsTest, BaseWidthIsTheSameWithAFontWiderThanTheScreen)
+{
+        auto base = terminal->priv->base_width;
+        TearDown();
+        write_config("[misc]\nfont=Monospace 48\n");
+        SetUp();
+        GdkRectangle area{};
+        gdk_monitor_get_workarea(gdk_display_get_monitor_at_window(
+                                     gtk_widget_get_display(GTK_WIDGET(window)),
+                                     gtk_widget_get_window(GTK_WIDGET(window))),
+                                 &area);
+        ASSERT_GT(80 * cell_width(), area.width) << "the font fits the screen";
+        EXPECT_EQ(terminal->priv->base_width, base);
+        auto want = expected(true);
+        EXPECT_EQ(wait_for_x_hints(want), want);
+}
+
 // With resize hints the window grows in cells; without them the minimum
 // and the base still hold.
 class ResizeHintsTest : public GeometryHintsTest, public testing::WithParamInterface<bool> {};
