@@ -100,21 +100,25 @@ GridFrame grid_frame(Terminal* self)
                 .whole_cells = !priv->config || priv->config->resize_hints};
 }
 
+// The window's width around the grid: the terminal's padding, and a
+// permanent scroll bar. Neither changes with the font, so it is measured
+// again only when the scroll bar comes or goes. From the content's own
+// width, not the window's: the size the window proposes for itself is no
+// wider than the screen, and a large font's eighty columns can be.
+static int measure_base_width(Terminal* self, PixelSize cells)
+{
+        int width = 0;
+        gtk_widget_get_preferred_width(GTK_WIDGET(self), nullptr, &width);
+        return width - int(vte_terminal_get_column_count(self->vte)) * cells.width;
+}
+
 static void apply_geometry_hints(Terminal* self)
 {
         auto priv = self->priv;
         auto cells = cell_size(self);
 
-        // Measured once: the window's width around the grid does not change
-        // with the font, and a later measurement would include the zoom.
-        // From the content's own width, not the window's: the size the
-        // window proposes for itself is no wider than the screen, and a large
-        // font's eighty columns can be.
-        if (priv->base_width == -1) {
-                int width = 0;
-                gtk_widget_get_preferred_width(GTK_WIDGET(self), nullptr, &width);
-                priv->base_width = width - 80 * cells.width;
-        }
+        if (priv->base_width == -1)
+                priv->base_width = measure_base_width(self, cells);
 
         auto frame = grid_frame(self);
         GdkGeometry hints{};
@@ -270,33 +274,49 @@ void load_config(Terminal* self, bool notify)
         auto config = std::make_shared<const Config>();
         auto previous = std::exchange(self->priv->config, config);
 
-        gtk_scrolled_window_set_policy(self->scrolled_window, GTK_POLICY_NEVER,
-                                       vertical_scrollbar_policy(self, *config));
+        auto priv = self->priv;
+        auto policy = vertical_scrollbar_policy(self, *config);
+        GtkPolicyType old_policy = GTK_POLICY_NEVER;
+        gtk_scrolled_window_get_policy(self->scrolled_window, nullptr, &old_policy);
+        gtk_scrolled_window_set_policy(self->scrolled_window, GTK_POLICY_NEVER, policy);
+        auto new_bar = previous && policy != old_policy;
         // The fonts are compared rather than the cells they measure:
         // measuring before the first font is set would load VTE's default
         // font for nothing, about a tenth of the start-up time.
         auto new_font = previous &&
                         !pango_font_description_equal(previous->font.get(), config->font.get());
         PixelSize window, cells;
-        if (new_font) {
-                gtk_window_get_size(self->priv->window.get(), &window.width, &window.height);
+        if (new_font || new_bar) {
+                gtk_window_get_size(priv->window.get(), &window.width, &window.height);
                 cells = cell_size(self);
         }
         {
-                OwnFontChange own{*self->priv};
+                OwnFontChange own{*priv};
                 vte_terminal_set_font(self->vte, config->font.get());
         }
-        // The window size from before the zoom was in cells of the old font:
-        // it cannot come back exactly, and the steps start afresh, from the
-        // size the window has now.
-        if (new_font)
-                self->priv->zoom_geometry.forget();
+        // A permanent scroll bar that comes or goes widens or narrows the
+        // window by its width, and the grid stays as it was.
+        auto base_change = 0;
+        if (new_bar) {
+                auto base = measure_base_width(self, cell_size(self));
+                base_change = base - std::exchange(priv->base_width, base);
+                window.width += base_change;
+        }
+        // The window size from before the zoom was in cells of the old font,
+        // or around another grid: it cannot come back exactly, and the steps
+        // start afresh, from the size the window has now.
+        if (new_font || base_change != 0)
+                priv->zoom_geometry.forget();
         apply_geometry_hints(self);
         // Like a zoom, a new font keeps the window's size as closely as whole
         // cells allow, and the old font gives the old size back: left to GTK,
         // the window would lose up to a cell at every new font.
-        if (new_font && !self->priv->size_hold.holding() && cell_size(self) != cells)
-                resize_for_cells(self, window, cells);
+        if (!priv->size_hold.holding()) {
+                if (new_font && cell_size(self) != cells)
+                        resize_for_cells(self, window, cells);
+                else if (base_change != 0)
+                        gtk_window_resize(priv->window.get(), window.width, window.height);
+        }
         apply_terminal_options(self, *config);
         apply_colours(self, *config);
         rebuild_open_with_items(self, *config);

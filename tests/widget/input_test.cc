@@ -617,6 +617,55 @@ TEST_F(DesktopResolution, KeepsTheWindowsSize)
         EXPECT_EQ(settled(), start);
 }
 
+// Where the desktop has no overlay scrolling, the scroll bar takes room of
+// its own. A reload that turns it on or off widens or narrows the window by
+// its width, and the grid stays as it was.
+class ScrollBarReload : public ZoomTest {
+protected:
+        void SetUp() override
+        {
+                ZoomTest::SetUp();
+                g_setenv("GTK_OVERLAY_SCROLLING", "0", true);
+                write_config("[misc]\nscrollbar=false\n");
+                recreate();
+        }
+        void TearDown() override
+        {
+                g_unsetenv("GTK_OVERLAY_SCROLLING");
+                ZoomTest::TearDown();
+        }
+        Shape reload_with(const char* text)
+        {
+                write_config(text);
+                EXPECT_TRUE(key(GDK_KEY_R, ctrl_shift));
+                return settled();
+        }
+        int base() const { return grid_frame(terminal).base.width; }
+};
+
+TEST_F(ScrollBarReload, KeepsTheGrid)
+{
+        auto start = settled();
+        auto base_without = base();
+
+        auto with_bar = reload_with("[misc]\nscrollbar=true\n");
+        auto bar = base() - base_without;
+        EXPECT_GT(bar, 0) << "the permanent bar takes no room";
+        EXPECT_TRUE(whole_cells(with_bar)) << with_bar;
+        EXPECT_EQ(with_bar.columns, start.columns);
+        EXPECT_EQ(with_bar.rows, start.rows);
+        EXPECT_EQ(with_bar.window.width, start.window.width + bar);
+        EXPECT_EQ(with_bar.window.height, start.window.height);
+
+        // Zooming goes on from the window with its bar.
+        zoom(Zoom::in);
+        zoom(Zoom::reset);
+        EXPECT_EQ(settled(), with_bar);
+
+        EXPECT_EQ(reload_with("[misc]\nscrollbar=false\n"), start);
+        EXPECT_EQ(base(), base_without);
+}
+
 // --- Clipboard ---------------------------------------------------------------
 
 std::string clipboard_text(GtkClipboard* clipboard)
