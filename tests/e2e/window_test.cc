@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: BSD-2-Clause
 // The window as users meet it, with no window manager and under openbox:
-// zooming keeps its size and Control+0 gives it back exactly, so does a new
-// font, resizes land on whole cells, a maximised or full-screen window comes back to its size,
-// zoomed or not, a bell asks for attention and the window manager can
-// close it. Sizes are compared with the window's own start, never with
+// zooming keeps its size and Control+0 gives it back exactly, so do a new
+// font and a new resolution, resizes land on whole cells, a maximised or
+// full-screen window comes back to its size, zoomed or not, a bell asks for
+// attention and the window manager can close it. Sizes are compared with the window's own start, never with
 // figures: other fonts make other cells.
 #include "harness.hh"
 
@@ -281,6 +281,37 @@ TEST_P(Window, NewFontsKeepItsSize)
                 }
                 previous = now;
         }
+}
+
+// The desktop's settings daemon changes the screen's resolution, as its
+// scaling slider does: the window keeps its size as closely as whole cells
+// allow, and back at the first resolution it is the start again.
+TEST_P(Window, NewResolutionsKeepItsSize)
+{
+        auto tool = std::getenv("XSETTINGS");
+        ASSERT_NE(tool, nullptr) << "XSETTINGS names the settings daemon of the tests";
+        std::optional<Process> daemon;
+        // Each daemon takes over from the one before it, as a restarted
+        // desktop session's does.
+        auto use_dpi = [&](int dpi) {
+                auto before = size_hints(window);
+                daemon.emplace(std::vector<std::string>{tool, std::to_string(dpi * 1024)});
+                EXPECT_TRUE(cells_changed_from(before)) << "at " << dpi << " dpi";
+                return settled();
+        };
+        // The first one gives the screen's own resolution.
+        daemon.emplace(std::vector<std::string>{tool, std::to_string(96 * 1024)});
+        ASSERT_EQ(settled(), start) << "this screen is not at 96 dpi";
+        for (int dpi : {120, 144, 72, 96, 110, 96}) {
+                SCOPED_TRACE(std::to_string(dpi) + " dpi");
+                auto now = use_dpi(dpi);
+                EXPECT_TRUE(near(now, start.window));
+                if (dpi == 96) {
+                        EXPECT_EQ(now, start);
+                }
+        }
+        EXPECT_GT(press("ctrl+equal").hints.inc_width, start.hints.inc_width);
+        EXPECT_EQ(press("ctrl+0"), start);
 }
 
 INSTANTIATE_TEST_SUITE_P(Wm, Window, testing::Values(Wm::none, Wm::openbox), wm_name);
