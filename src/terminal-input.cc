@@ -111,12 +111,18 @@ static void wait_for_window(Terminal* self)
 // them and ask for that, and either request could come last.
 static void size_given_back(Terminal* self, PixelSize size)
 {
-        auto& hold = self->priv->size_hold;
+        auto priv = self->priv;
+        auto& hold = priv->size_hold;
         auto before = hold.cells();
-        if (cell_size(self) == before) {
+        // A permanent scroll bar that a reload turned on or off meanwhile:
+        // the size given back was the window around the grid without it, or
+        // with it.
+        auto base_change = priv->base_width - priv->held_base_width;
+        if (cell_size(self) == before && base_change == 0) {
                 update_geometry_hints(self);
                 return;
         }
+        size.width += base_change;
         hold.fit(resize_for_cells(self, size, before));
         wait_for_window(self);
 }
@@ -148,6 +154,8 @@ static gboolean window_state_changed(GtkWindow* window, GdkEventWindowState* eve
                 gtk_window_get_size(window, &size.width, &size.height);
                 auto held = (event->new_window_state & size_held_states) != 0;
                 auto end = hold.state_changed(held, size, cell_size(self));
+                if (!was_holding && hold.holding())
+                        self->priv->held_base_width = self->priv->base_width;
                 if (end != SizeHold::End::none)
                         size_hold_ended(self, end, size);
                 else if (hold.giving_back())

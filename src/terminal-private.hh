@@ -36,6 +36,8 @@ struct TerminalPrivate {
         std::optional<guint> size_hold_timeout;
         int base_height = 4; // the style sheet's 2px padding, above and below
         int base_width = -1; // measured by the first configuration load
+        // The window around the grid when the window manager took the size.
+        int held_base_width = 0;
         // The cells the size hints were last given for.
         std::optional<PixelSize> hinted_cells;
         // The program's own zoom or new font changes the cells, and sizes

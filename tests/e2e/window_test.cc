@@ -90,7 +90,7 @@ protected:
                     "done & "
                     "exec cat > \"$1\"",
                     grid, record},
-                    std::map<std::string, std::string>{{"XDG_CONFIG_HOME", dir.file("config")}});
+                    environment());
                 window = app->wait_for_window();
                 ASSERT_NE(window, 0u) << app->err();
                 if (wm) {
@@ -98,6 +98,19 @@ protected:
                 }
                 start = settled();
                 ASSERT_TRUE(start.whole_cells()) << start;
+        }
+
+        // What the terminal runs with.
+        virtual std::map<std::string, std::string> environment() const
+        {
+                return {{"XDG_CONFIG_HOME", dir.file("config")}};
+        }
+
+        // Writes the configuration file the terminal reads.
+        void write_config(const std::string& text)
+        {
+                g_mkdir_with_parents(dir.file("config/brackenfold").c_str(), 0700);
+                write_file(dir.file("config/brackenfold/config"), text);
         }
 
         void TearDown() override
@@ -180,9 +193,7 @@ protected:
         Shape use_font(const std::string& font)
         {
                 auto before = size_hints(window);
-                g_mkdir_with_parents(dir.file("config/brackenfold").c_str(), 0700);
-                write_file(dir.file("config/brackenfold/config"),
-                           font.empty() ? "[misc]\n" : "[misc]\nfont=" + font + "\n");
+                write_config(font.empty() ? "[misc]\n" : "[misc]\nfont=" + font + "\n");
                 app->send_signal(SIGUSR1);
                 EXPECT_TRUE(cells_changed_from(before)) << "with " << font;
                 return settled();
@@ -378,6 +389,60 @@ TEST_P(HeldWindow, ComesBackToItsSizeAndZoomsTheGridInside)
 }
 
 INSTANTIATE_TEST_SUITE_P(Wm, HeldWindow, testing::Values(Wm::openbox), wm_name);
+
+// Where the desktop has no overlay scrolling, the scroll bar takes room of
+// its own: the window around the grid changes when a reload turns it on or
+// off.
+class PermanentBarWindow : public HeldWindow {
+protected:
+        void SetUp() override
+        {
+                write_config("[misc]\nscrollbar=false\n");
+                HeldWindow::SetUp();
+        }
+        std::map<std::string, std::string> environment() const override
+        {
+                auto env = HeldWindow::environment();
+                env["GTK_OVERLAY_SCROLLING"] = "0";
+                return env;
+        }
+        // Reloads with the bar on or off; waits until the window manager
+        // has the new window around the grid.
+        Shape reload_with_bar(bool bar, bool whole_cells = true)
+        {
+                auto before = size_hints(window);
+                write_config(bar ? "[misc]\nscrollbar=true\n" : "[misc]\nscrollbar=false\n");
+                app->send_signal(SIGUSR1);
+                EXPECT_TRUE(wait_until(
+                    [&] { return size_hints(window).base_width != before.base_width; }))
+                    << "the bar changed nothing";
+                return settled(whole_cells);
+        }
+};
+
+// The bar widens or narrows the window by its width and the grid stays;
+// turned on while the window manager holds the size, the window comes back
+// with the grid it had and the bar beside it.
+TEST_P(PermanentBarWindow, AReloadKeepsTheGrid)
+{
+        auto with_bar = reload_with_bar(true);
+        auto bar = with_bar.hints.base_width - start.hints.base_width;
+        EXPECT_GT(bar, 0);
+        EXPECT_EQ(with_bar.columns, start.columns);
+        EXPECT_EQ(with_bar.rows, start.rows);
+        EXPECT_EQ(with_bar.window, (WindowSize{start.window.width + bar, start.window.height}));
+        EXPECT_EQ(reload_with_bar(false), start);
+
+        std::vector<std::string> maximised{"MAXIMIZED_VERT", "MAXIMIZED_HORZ"};
+        hold(maximised, true);
+        reload_with_bar(true, false);
+        EXPECT_EQ(hold(maximised, false), with_bar);
+        hold(maximised, true);
+        reload_with_bar(false, false);
+        EXPECT_EQ(hold(maximised, false), start);
+}
+
+INSTANTIATE_TEST_SUITE_P(Wm, PermanentBarWindow, testing::Values(Wm::openbox), wm_name);
 
 bool demands_attention(unsigned long window)
 {
