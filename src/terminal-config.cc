@@ -264,27 +264,27 @@ static void report_load(Terminal* self, const Config& config, bool notify)
         }
 }
 
-void load_config(Terminal* self, bool notify)
+// Sets the scroll bar's policy; returns whether it changed.
+static bool apply_scrollbar_policy(Terminal* self, const Config& config)
 {
-        // A reload can be dispatched in the same main-loop iteration that
-        // destroyed the window: the widgets it would apply to are gone.
-        if (!self->vte)
-                return;
-
-        auto config = std::make_shared<const Config>();
-        auto previous = std::exchange(self->priv->config, config);
-
-        auto priv = self->priv;
-        auto policy = vertical_scrollbar_policy(self, *config);
         GtkPolicyType old_policy = GTK_POLICY_NEVER;
         gtk_scrolled_window_get_policy(self->scrolled_window, nullptr, &old_policy);
+        auto policy = vertical_scrollbar_policy(self, config);
         gtk_scrolled_window_set_policy(self->scrolled_window, GTK_POLICY_NEVER, policy);
-        auto new_bar = previous && policy != old_policy;
+        return policy != old_policy;
+}
+
+// Sets the font and the size hints. On a reload (`previous`), the window
+// follows a new font, and a permanent scroll bar that came or went.
+static void apply_font_and_hints(Terminal* self, const Config* previous, const Config& config,
+                                 bool new_bar)
+{
+        auto priv = self->priv;
         // The fonts are compared rather than the cells they measure:
         // measuring before the first font is set would load VTE's default
         // font for nothing, about a tenth of the start-up time.
         auto new_font = previous &&
-                        !pango_font_description_equal(previous->font.get(), config->font.get());
+                        !pango_font_description_equal(previous->font.get(), config.font.get());
         PixelSize window, cells;
         if (new_font || new_bar) {
                 gtk_window_get_size(priv->window.get(), &window.width, &window.height);
@@ -292,7 +292,7 @@ void load_config(Terminal* self, bool notify)
         }
         {
                 OwnFontChange own{*priv};
-                vte_terminal_set_font(self->vte, config->font.get());
+                vte_terminal_set_font(self->vte, config.font.get());
         }
         // A permanent scroll bar that comes or goes widens or narrows the
         // window by its width, and the grid stays as it was.
@@ -317,6 +317,20 @@ void load_config(Terminal* self, bool notify)
                 else if (base_change != 0)
                         gtk_window_resize(priv->window.get(), window.width, window.height);
         }
+}
+
+void load_config(Terminal* self, bool notify)
+{
+        // A reload can be dispatched in the same main-loop iteration that
+        // destroyed the window: the widgets it would apply to are gone.
+        if (!self->vte)
+                return;
+
+        auto config = std::make_shared<const Config>();
+        auto previous = std::exchange(self->priv->config, config);
+
+        auto new_bar = apply_scrollbar_policy(self, *config) && previous;
+        apply_font_and_hints(self, previous.get(), *config, new_bar);
         apply_terminal_options(self, *config);
         apply_colours(self, *config);
         rebuild_open_with_items(self, *config);
